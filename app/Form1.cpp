@@ -1,0 +1,80 @@
+#include "app/Form1.h"
+
+#include "app/Module2.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+Form1::Form1(Form1Deps deps, QWidget* parent)
+    : QWidget(parent)
+    , m_deps(std::move(deps)) {
+    if (!m_deps.quit)
+        m_deps.quit = [] { QCoreApplication::exit(0); };
+    createControls();
+    connectEvents();
+    // Both timers run from the window's creation, shown or hidden.
+    Timer1.start();
+    Timer2.start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::connectEvents() {
+    connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
+    connect(Check2, &QCheckBox::stateChanged, this, &Form1::Check2_Click);
+    connect(Check3, &QCheckBox::stateChanged, this, &Form1::Check3_Click);
+    connect(Check4, &QCheckBox::stateChanged, this, &Form1::Check4_Click);
+    connect(Check5, &QCheckBox::stateChanged, this, &Form1::Check5_Click);
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2_Click();
+    });
+    connect(VoiceCB, &QComboBox::currentIndexChanged, this, &Form1::VoiceCB_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &Form1::cmdSave_Click);
+    connect(SpeakItBtn, &QPushButton::clicked, this, &Form1::SpeakItBtn_Click);
+    connect(ExitBtn, &QPushButton::clicked, this, &Form1::ExitBtn_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    // "&Test" is the default button: Enter presses it unless a button has the focus.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget()))
+            focused->animateClick();
+        else if (SpeakItBtn->isEnabled())
+            SpeakItBtn->animateClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_QueryUnload();
+}
+
+void Form1::Form_QueryUnload() {
+    Module2::RemoveTrayIcon();
+    m_deps.quit();
+}
+
+void Form1::ExitBtn_Click() {
+    const auto answer = QMessageBox::question(
+        this, QString(), QStringLiteral("Are you sure you want to exit Nimbrel?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        close();
+}

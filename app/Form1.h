@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/Form1Deps.h"
+#include "report/SpeechEngine.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class Inet;
+
+// The program's one window. It creates the controls and forwards each event to the code of its
+// subsystem; the controls keep their design names so the subsystems can be given exactly the
+// controls they need.
+class Form1 final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(Form1Deps deps, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The load step: runs once before the window is first shown. Returns false when another
+    // instance is running, in which case the program must end at once.
+    bool Form_Load();
+
+    // Routines of the window.
+    void SpeakWeather();
+    void RefreshTimeList();
+
+    const QString& dataDir() const { return DataDir; }
+    ::SpeechEngine* speechEngine() const { return SpeechEngine.get(); }
+
+    // Controls, named as in the window design.
+    QLabel* Label1 = nullptr;
+    QLineEdit* Location = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Greeting = nullptr;
+    QComboBox* VoiceCB = nullptr;
+    QListWidget* List1 = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QCheckBox* Check3 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check5 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QComboBox* Combo3 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* CityFound = nullptr;
+    QLabel* txtWeather = nullptr;
+    QPushButton* SpeakItBtn = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* ExitBtn = nullptr;
+    QTimer Timer1;
+    QTimer Timer2;
+    Inet* Inet1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createControls();
+    void connectEvents();
+
+    // Event handlers, named after their control and event.
+    void Check1_Click();
+    void Check2_Click();
+    void Check3_Click();
+    void Check4_Click();
+    void Check5_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void VoiceCB_Click();
+    void cmdSave_Click();
+    void SpeakItBtn_Click();
+    void ExitBtn_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Inet1_StateChanged(int state);
+    void Form_QueryUnload();
+
+    Form1Deps m_deps;
+    QString DataDir;
+    std::unique_ptr<::SpeechEngine> SpeechEngine;
+    bool m_loading = false; // true while the load step applies stored settings
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "report/Clock.h"
+#include "report/SpeechEngine.h"
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+// What the window takes from its creator. main passes the real parts; tests pass temporary ones.
+struct Form1Deps {
+    QString documentsDir; // DataDir is this folder followed by "/Nimbrel"
+    QString runtimeDir;   // holds the single-instance lock
+    QString feedHost;     // host[:port] of the weather feed service
+    QString chimePath;    // the chime played before each announcement
+    SpeechEngineFactory createSpeechEngine;
+    std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
+    std::chrono::milliseconds fetchTimeout{60000};
+    std::function<void()> quit; // ends the program; defaults to leaving the event loop
+};

@@ -1,0 +1,156 @@
+// The window design: every control with its caption, place, size, colours and font.
+#include "app/Form1.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+// The design is measured in twips; 15 twips make one logical pixel at 96 dpi.
+QRect twips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+const QColor kNavy(0, 0, 128);
+const QColor kYellow(255, 255, 0);
+
+QFont designFont(qreal pointSize, bool bold) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+void paintYellowOnNavy(QWidget* control) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, kYellow);
+    palette.setColor(QPalette::Window, kNavy);
+    control->setPalette(palette);
+}
+
+template <typename Control, typename... Args>
+Control* place(QWidget* parent, const char* name, QRect rect, Args&&... args) {
+    auto* control = new Control(std::forward<Args>(args)..., parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(rect);
+    return control;
+}
+
+QLabel* yellowLabel(QWidget* parent, const char* name, QRect rect, const QString& caption) {
+    auto* label = place<QLabel>(parent, name, rect, caption);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setAutoFillBackground(false);
+    paintYellowOnNavy(label);
+    return label;
+}
+
+template <typename Button>
+Button* yellowButton(QWidget* parent, const char* name, QRect rect, const QString& caption) {
+    auto* button = place<Button>(parent, name, rect, caption);
+    paintYellowOnNavy(button);
+    return button;
+}
+
+QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString& designText) {
+    auto* box = place<QComboBox>(parent, name, rect);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setEditText(designText);
+    return box;
+}
+
+} // namespace
+
+void Form1::createControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Nimbrel"));
+    // Fixed dialog frame: close box only, no taskbar button.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(5010 / 15, 4830 / 15);
+    setFont(designFont(8.25, false));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, kNavy);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
+
+    Label1 = yellowLabel(this, "Label1", twips(120, 0, 1695, 255), QStringLiteral("ZIP code"));
+    Location = place<QLineEdit>(this, "Location", twips(120, 240, 2175, 285));
+    Label2 =
+        yellowLabel(this, "Label2", twips(2400, 0, 1815, 255), QStringLiteral("Greeting Message"));
+    Greeting = place<QLineEdit>(this, "Greeting", twips(2400, 240, 2535, 285));
+    VoiceCB = place<QComboBox>(this, "VoiceCB", twips(120, 600, 2175, 315));
+    VoiceCB->setEditable(false);
+    List1 = place<QListWidget>(this, "List1", twips(2400, 600, 2535, 1410));
+    List1->setSortingEnabled(false);
+    List1->setSelectionMode(QAbstractItemView::NoSelection);
+
+    Option1 = yellowButton<QRadioButton>(this, "Option1", twips(120, 960, 2175, 255),
+                                         QStringLiteral("Standard (F/mi)"));
+    Option2 = yellowButton<QRadioButton>(this, "Option2", twips(120, 1200, 2175, 255),
+                                         QStringLiteral("Metric (C/km)"));
+    Option1->setChecked(true);
+    Check3 = yellowButton<QCheckBox>(this, "Check3", twips(120, 1440, 2175, 195),
+                                     QStringLiteral("City Location"));
+    Check2 = yellowButton<QCheckBox>(this, "Check2", twips(120, 1680, 2175, 195),
+                                     QStringLiteral("Today's Forecast"));
+    Check1 = yellowButton<QCheckBox>(this, "Check1", twips(120, 1920, 2175, 195),
+                                     QStringLiteral("Wind Conditions"));
+    Check5 = yellowButton<QCheckBox>(this, "Check5", twips(120, 2160, 2295, 195),
+                                     QStringLiteral("Humidty / Pressure  / Vis."));
+    Check4 = yellowButton<QCheckBox>(this, "Check4", twips(120, 2400, 2175, 195),
+                                     QStringLiteral("Sunrise / Sunset"));
+
+    Combo1 = timeBox(this, "Combo1", twips(2640, 2040, 615, 315), QStringLiteral("Hour"));
+    Label3 = yellowLabel(this, "Label3", twips(3120, 2280, 255, 375), QStringLiteral(":"));
+    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label3->setFont(designFont(13.5, true));
+    Combo2 = timeBox(this, "Combo2", twips(3360, 2040, 615, 315), QStringLiteral("Mins"));
+    Combo3 = timeBox(this, "Combo3", twips(4080, 2040, 615, 315), QStringLiteral("AM/PM"));
+    Command1 =
+        place<QPushButton>(this, "Command1", twips(2520, 2400, 975, 315), QStringLiteral("&Add"));
+    Command2 = place<QPushButton>(this, "Command2", twips(3840, 2400, 975, 315),
+                                  QStringLiteral("&Remove"));
+
+    CityFound = yellowLabel(this, "CityFound", twips(120, 2640, 1935, 255), QString());
+    CityFound->setFont(designFont(9.75, true));
+    txtWeather = yellowLabel(this, "txtWeather", twips(120, 2880, 4815, 1335), QString());
+    txtWeather->setWordWrap(true);
+    txtWeather->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    txtWeather->setTextFormat(Qt::PlainText);
+    CityFound->setTextFormat(Qt::PlainText);
+
+    SpeakItBtn = place<QPushButton>(this, "SpeakItBtn", twips(1320, 4320, 1095, 375),
+                                    QStringLiteral("&Test"));
+    SpeakItBtn->setDefault(true);
+    cmdSave =
+        place<QPushButton>(this, "cmdSave", twips(2520, 4320, 1095, 375), QStringLiteral("&Okay"));
+    ExitBtn =
+        place<QPushButton>(this, "ExitBtn", twips(3720, 4320, 1095, 375), QStringLiteral("E&xit"));
+    for (QPushButton* button : {Command1, Command2, SpeakItBtn, cmdSave, ExitBtn})
+        button->setAutoDefault(false);
+
+    // Labels take no focus; the rest follow the design's tab order.
+    for (QLabel* label : {Label1, Label2, Label3, CityFound, txtWeather})
+        label->setFocusPolicy(Qt::NoFocus);
+    const QList<QWidget*> tabOrder = {
+        SpeakItBtn, cmdSave,  Location, Greeting, VoiceCB, Option1, Option2, Combo1, Combo2, Combo3,
+        Command1,   Command2, List1,    ExitBtn,  Check1,  Check2,  Check3,  Check4, Check5};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(65535);
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer2.setTimerType(Qt::PreciseTimer);
+    Timer2.setInterval(60000);
+}

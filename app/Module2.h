@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QSystemTrayIcon;
+class QWidget;
+
+// The notification-area icon: one icon for the window, which a press on it brings back.
+namespace Module2 {
+
+// Mouse message numbers that the icon's activation reasons stand for.
+inline constexpr int WM_MOUSEMOVE = 512;
+inline constexpr int WM_LBUTTONDOWN = 513;
+inline constexpr int WM_LBUTTONDBLCLK = 515;
+inline constexpr int WM_RBUTTONDOWN = 516;
+
+// Adds the icon (once) with the tip, and hides the window. Where no notification area exists the
+// window stays shown, since nothing could bring it back.
+void AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window);
+// Removes the icon; no effect when there is none.
+void RemoveTrayIcon();
+// 513 -> 3, 515 -> 1, 516 -> 2, anything else -> 0.
+int DecodeTrayMessage(int message);
+void ShowFromTray(QWidget* window);
+
+// The mouse message number that an activation reason of the icon stands for.
+int MessageForReason(int activationReason);
+
+// The icon while it exists, for inspection.
+QSystemTrayIcon* trayIcon();
+
+} // namespace Module2

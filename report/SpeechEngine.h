@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// One installed voice, as the engine lists it.
+struct VoiceToken {
+    QString id;          // what the engine needs to select the voice
+    QString description; // display name shown in the voice list
+
+    QString GetDescription() const { return description; }
+};
+
+using VoiceTokens = std::vector<VoiceToken>;
+
+// The speech engine the window speaks with. Every failing operation throws NimbrelError with a
+// speech code (ErrorCode::Speech*).
+class SpeechEngine {
+public:
+    enum SpeakFlags : int {
+        SVSFlagsAsync = 1,        // queue after what is already queued
+        SVSFPurgeBeforeSpeak = 2, // drop everything queued or playing first
+    };
+
+    virtual ~SpeechEngine() = default;
+
+    // All installed voices, in the same order on every call.
+    virtual VoiceTokens GetVoices() const = 0;
+    // Makes the voice the one that later Speak calls use.
+    virtual void SetVoice(const VoiceToken& voice) = 0;
+    // Returns at once; the speech goes on apart from the caller's thread.
+    virtual void Speak(const QString& text, int flags) = 0;
+};
+
+// The token at a position of the collection; throws NimbrelError(SpeechNoVoice) when out of range.
+VoiceToken Item(const VoiceTokens& voices, int position);
+
+// Creates an engine; returns null when none can be created.
+using SpeechEngineFactory = std::function<std::unique_ptr<SpeechEngine>()>;

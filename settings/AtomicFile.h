@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Outcome of a file write; error says why it failed, in words for the user.
+struct WriteResult {
+    bool ok = true;
+    QString error;
+    explicit operator bool() const { return ok; }
+};
+
+// Replaces the file at path with value followed by CR LF. The new content is written to a
+// temporary file in the same folder and renamed over the old one, so a crash or a full disk never
+// leaves a truncated file behind.
+WriteResult WriteLineAtomically(const QString& path, const QString& value);

@@ -1,0 +1,26 @@
+#include "tests/support/RecordingSpeechEngine.h"
+
+#include "report/ErrorCodes.h"
+
+RecordingSpeechEngine::RecordingSpeechEngine(int voiceCount)
+    : m_voiceCount(voiceCount) {}
+
+VoiceTokens RecordingSpeechEngine::GetVoices() const {
+    VoiceTokens voices;
+    for (int i = 0; i < m_voiceCount; ++i)
+        voices.push_back({QStringLiteral("voice-%1").arg(i), QStringLiteral("Voice %1").arg(i)});
+    return voices;
+}
+
+void RecordingSpeechEngine::SetVoice(const VoiceToken& voice) {
+    ++setVoiceCalls;
+    if (failSetVoiceWithCode)
+        throw NimbrelError(*failSetVoiceWithCode, QStringLiteral("voice refused"));
+    currentVoice = voice.id;
+}
+
+void RecordingSpeechEngine::Speak(const QString& text, int flags) {
+    if (failSpeakWithCode && spoken.size() >= failSpeakAfter)
+        throw NimbrelError(*failSpeakWithCode, QStringLiteral("speech failed"));
+    spoken.append({text, flags});
+}
