@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Plays the WAV file at path and returns when it has finished. A short built-in tone stands in
+// when the file is missing or unreadable; with no sound device it returns at once. Never throws:
+// the chime never fails an announcement.
+void PlayChime(const QString& path);
