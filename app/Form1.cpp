@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>

@@ -14,6 +14,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QLockFile;
 class Inet;
 
 // The program's one window. It creates the controls and forwards each event to the code of its
@@ -97,4 +98,5 @@ private:
     QString DataDir;
     std::unique_ptr<::SpeechEngine> SpeechEngine;
     bool m_loading = false; // true while the load step applies stored settings
+    std::unique_ptr<QLockFile> m_instanceLock;
 };

@@ -1,6 +1,131 @@
-// The load step.
+// The load step: runs once, before the window is first shown. It never stops on an error and
+// never reports one; a step that fails is skipped and the next one runs.
 #include "app/Form1.h"
 
+#include "app/Module2.h"
+#include "app/Version.h"
+#include "settings/SettingsFiles.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace {
+
+template <typename Step> void runStep(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+        // Start-up reaches its end whatever a step throws.
+    }
+}
+
+QString twoDigits(int number) {
+    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 bool Form1::Form_Load() {
+    m_loading = true;
+    DataDir = m_deps.documentsDir + QStringLiteral("/Nimbrel");
+    runStep([&] { QDir().mkpath(DataDir); });
+
+    // One instance per user. QLockFile removes the lock of a process that no longer runs.
+    if (!m_deps.runtimeDir.isEmpty()) {
+        auto lock =
+            std::make_unique<QLockFile>(m_deps.runtimeDir + QStringLiteral("/nimbrel.lock"));
+        if (!lock->tryLock(0)) {
+            if (lock->error() == QLockFile::LockFailedError)
+                return false;
+        } else {
+            m_instanceLock = std::move(lock);
+        }
+    }
+
+    runStep([&] {
+        if (m_deps.createSpeechEngine)
+            SpeechEngine = m_deps.createSpeechEngine();
+    });
+    runStep([&] { RefreshTimeList(); });
+    setWindowTitle(QStringLiteral("Nimbrel %1.%2").arg(kVersionMajor).arg(kVersionMinor));
+    runStep([&] {
+        const QRect screenArea = screen()->geometry();
+        const QSize outer = frameGeometry().size();
+        move((screenArea.width() - outer.width()) / 2, (screenArea.height() - outer.height()) / 2);
+    });
+
+    for (int hour = 1; hour <= 12; ++hour)
+        Combo1->addItem(twoDigits(hour));
+    for (int minute = 0; minute < 60; ++minute)
+        Combo2->addItem(twoDigits(minute));
+    Combo3->addItems({QStringLiteral("AM"), QStringLiteral("PM")});
+    Combo1->setCurrentIndex(8);
+    Combo2->setCurrentIndex(0);
+    Combo3->setCurrentIndex(0);
+
+    bool inTray = false;
+    runStep([&] {
+        if (Settings::IsPresent(DataDir, Settings::File::City)) {
+            Location->setText(Settings::Read(DataDir, Settings::File::City));
+            inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
+        } else {
+            Location->setText(QStringLiteral("90012"));
+        }
+    });
+    runStep([&] {
+        Greeting->setText(Settings::IsPresent(DataDir, Settings::File::Greeting)
+                              ? Settings::Read(DataDir, Settings::File::Greeting)
+                              : QStringLiteral("Hello"));
+    });
+    runStep([&] {
+        const bool metric = Settings::IsPresent(DataDir, Settings::File::Units) &&
+                            Settings::Read(DataDir, Settings::File::Units) == QLatin1String("C");
+        (metric ? Option2 : Option1)->setChecked(true);
+    });
+    const std::pair<Settings::File, QCheckBox*> sections[] = {{Settings::File::Wind, Check1},
+                                                              {Settings::File::Location, Check3},
+                                                              {Settings::File::Forecast, Check2},
+                                                              {Settings::File::Sun, Check4},
+                                                              {Settings::File::Atmosphere, Check5}};
+    for (const auto& [file, box] : sections) {
+        runStep([&] {
+            QString value = QStringLiteral("Y");
+            if (Settings::IsPresent(DataDir, file))
+                value = Settings::Read(DataDir, file);
+            else
+                Settings::Write(DataDir, file,
+                                value); // a folder that can't be written stays silent
+            box->setChecked(value != QLatin1String("N"));
+        });
+    }
+
+    runStep([&] {
+        if (!SpeechEngine)
+            return;
+        const QSignalBlocker filling(VoiceCB);
+        for (const VoiceToken& voice : SpeechEngine->GetVoices())
+            VoiceCB->addItem(voice.GetDescription());
+        VoiceCB->setCurrentIndex(-1);
+    });
+    runStep([&] {
+        int position = 0;
+        if (Settings::IsPresent(DataDir, Settings::File::Voice)) {
+            bool isNumber = false;
+            position = Settings::Read(DataDir, Settings::File::Voice).toInt(&isNumber);
+            if (!isNumber)
+                return;
+        }
+        if (position >= 0 && position < VoiceCB->count())
+            VoiceCB->setCurrentIndex(position);
+    });
+
+    m_loading = false;
+    if (!inTray)
+        show();
     return true;
 }

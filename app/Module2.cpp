@@ -10,7 +10,7 @@ namespace {
 QPointer<QSystemTrayIcon> g_icon;
 } // namespace
 
-void AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window) {
+bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window) {
     if (!g_icon) {
         // Created even without a notification area: Qt shows it if a tray host appears later.
         g_icon = new QSystemTrayIcon(icon, window);
@@ -22,8 +22,10 @@ void AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window) {
                          });
         g_icon->show();
     }
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        window->hide();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return false;
+    window->hide();
+    return true;
 }
 
 void RemoveTrayIcon() {

@@ -16,8 +16,8 @@ inline constexpr int WM_LBUTTONDBLCLK = 515;
 inline constexpr int WM_RBUTTONDOWN = 516;
 
 // Adds the icon (once) with the tip, and hides the window. Where no notification area exists the
-// window stays shown, since nothing could bring it back.
-void AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window);
+// window stays shown, since nothing could bring it back. Returns whether the window was hidden.
+bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window);
 // Removes the icon; no effect when there is none.
 void RemoveTrayIcon();
 // 513 -> 3, 515 -> 1, 516 -> 2, anything else -> 0.
