@@ -53,11 +53,7 @@ bool Form1::Form_Load() {
     });
     runStep([&] { RefreshTimeList(); });
     setWindowTitle(QStringLiteral("Nimbrel %1.%2").arg(kVersionMajor).arg(kVersionMinor));
-    runStep([&] {
-        const QRect screenArea = screen()->geometry();
-        const QSize outer = frameGeometry().size();
-        move((screenArea.width() - outer.width()) / 2, (screenArea.height() - outer.height()) / 2);
-    });
+    runStep([&] { centreOnScreen(); });
 
     for (int hour = 1; hour <= 12; ++hour)
         Combo1->addItem(twoDigits(hour));
@@ -125,7 +121,15 @@ bool Form1::Form_Load() {
     });
 
     m_loading = false;
-    if (!inTray)
+    if (!inTray) {
         show();
+        centreOnScreen(); // the frame's size is known only once the window is shown
+    }
     return true;
+}
+
+void Form1::centreOnScreen() {
+    const QRect screenArea = screen()->geometry();
+    const QSize outer = frameGeometry().size();
+    move((screenArea.width() - outer.width()) / 2, (screenArea.height() - outer.height()) / 2);
 }

@@ -1,0 +1,132 @@
+# Shared pieces of the end-to-end runs: a private X display with a tray host, a PulseAudio server
+# with a null sink, a loopback feed server, and the program installed into a temporary prefix.
+# Every process started here is stopped by PID when the run exits.
+set -euo pipefail
+
+SKIP=77
+E2E_PIDS=()
+E2E_DIR=$(mktemp -d /tmp/nimbrel-e2e.XXXXXX)
+
+e2e_cleanup() {
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${E2E_PIDS[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+  done
+  [ -n "${E2E_KEEP:-}" ] || rm -rf "$E2E_DIR"
+}
+trap e2e_cleanup EXIT
+
+skip() { echo "SKIP: $*"; exit "$SKIP"; }
+fail() { echo "FAIL: $*"; exit 1; }
+note() { echo "-- $*"; }
+
+# wait_for SECONDS COMMAND...: polls every 0.1 s until the command succeeds.
+wait_for() {
+  local limit=$(( $1 * 10 )); shift
+  for _ in $(seq "$limit"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+require() {
+  local tool
+  for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
+}
+
+e2e_home() {
+  export HOME=$E2E_DIR/home XDG_RUNTIME_DIR=$E2E_DIR/run
+  mkdir -p "$HOME/Documents" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  unset XDG_CONFIG_HOME XDG_DATA_HOME QT_QPA_PLATFORM SESSION_MANAGER
+  DATA_DIR=$HOME/Documents/Nimbrel
+}
+
+start_display() {
+  require Xvfb xdotool xwininfo trayer
+  local n
+  for n in $(seq 90 120); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
+  export DISPLAY=:$n
+  Xvfb "$DISPLAY" -nolisten tcp -screen 0 1024x768x24 >"$E2E_DIR/xvfb.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 xdpyinfo -display "$DISPLAY" || skip "Xvfb could not start on $DISPLAY"
+}
+
+start_tray() {
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 32 \
+    --SetDockType false >"$E2E_DIR/trayer.log" 2>&1 &
+  TRAYER_PID=$!
+  E2E_PIDS+=($TRAYER_PID)
+  wait_for 10 xdotool search --classname panel || skip "trayer could not start"
+  TRAYER_WINDOW=$(xdotool search --classname panel | head -n 1)
+}
+
+# The windows embedded in the tray host: one per tray icon.
+tray_icons() {
+  xwininfo -children -id "$TRAYER_WINDOW" 2>/dev/null | awk '/^ +0x/ { print $1 }' | while read -r w; do
+    xwininfo -children -id "$w" 2>/dev/null | awk '/^ +0x/ { print $1 }'
+  done
+}
+tray_icon_count() { tray_icons | grep -c . || true; }
+
+start_pulse() {
+  require pulseaudio parecord sox
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse-native
+  pulseaudio --daemonize=no --exit-idle-time=-1 -n --disallow-exit --use-pid-file=no \
+    --load="module-null-sink sink_name=nullsink" \
+    --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse-native auth-anonymous=1" \
+    >"$E2E_DIR/pulse.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 pactl info || skip "PulseAudio could not start"
+  pactl set-default-sink nullsink
+}
+
+start_recording() {
+  RECORDING=$E2E_DIR/recording.wav
+  parecord --latency-msec=20 -d nullsink.monitor --file-format=wav "$RECORDING" &
+  RECORDER_PID=$!
+  E2E_PIDS+=($RECORDER_PID)
+  sleep 0.5
+}
+
+stop_recording() {
+  kill -INT "$RECORDER_PID" 2>/dev/null || true
+  wait "$RECORDER_PID" 2>/dev/null || true
+}
+
+start_feed() {
+  local host=${NIMBREL_FEED_HOST%:*} port=${NIMBREL_FEED_HOST##*:}
+  FEED_LOG=$E2E_DIR/feed.log
+  "$SERVE_FEED" "$host" "$port" "$E2E_SOURCE/data/feed.xml" >"$FEED_LOG" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 bash -c "exec 3<>/dev/tcp/$host/$port" || skip "cannot listen on $NIMBREL_FEED_HOST"
+}
+
+install_program() {
+  PREFIX=$E2E_DIR/prefix
+  cmake --install "$E2E_BUILD" --prefix "$PREFIX" >"$E2E_DIR/install.log" 2>&1 ||
+    fail "cmake --install failed: $(tail -n 5 "$E2E_DIR/install.log")"
+  NIMBREL=$PREFIX/bin/nimbrel
+  [ -x "$NIMBREL" ] || fail "the launcher $NIMBREL was not installed"
+}
+
+start_program() {
+  "$NIMBREL" >"$E2E_DIR/nimbrel.log" 2>&1 &
+  PROGRAM_PID=$!
+  E2E_PIDS+=($PROGRAM_PID)
+}
+
+# The program's top-level window, once mapped.
+main_window() { xdotool search --onlyvisible --name '^Nimbrel 1\.61$' 2>/dev/null | head -n 1; }
+
+store() { mkdir -p "$DATA_DIR"; printf '%s\r\n' "$2" >"$DATA_DIR/$1"; }
+
+# Seconds of the recording whose level passes a threshold, as "start end" lines of sound spans.
+sound_spans() {
+  sox "$RECORDING" -t dat -c 1 -r 1000 - 2>/dev/null | awk '
+    /^;/ { next }
+    { t = $1; a = ($2 < 0 ? -$2 : $2)
+      if (a > 0.01) { if (!on) { start = t; on = 1 } last = t }
+      else if (on && t - last > 0.12) { printf "%.3f %.3f\n", start, last; on = 0 } }
+    END { if (on) printf "%.3f %.3f\n", start, last }'
+}

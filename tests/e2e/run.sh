@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the installed program on a real X display with a tray host, a sound
+# server and a loopback feed server. Usage: run.sh SCENARIO (exit 77 = skipped, with the reason).
+# Needs E2E_BUILD (the build tree), SERVE_FEED (the feed server) and NIMBREL_FEED_HOST.
+E2E_SOURCE=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=harness.sh
+. "$E2E_SOURCE/harness.sh"
+
+scenario=${1:?scenario}
+e2e_home
+start_display
+start_tray
+install_program
+
+first_start() {
+  start_program
+  wait_for 15 test -n "$(main_window)" || fail "the window was not mapped"
+  [ "$(tray_icon_count)" -eq 0 ] || fail "a tray icon exists on a first start"
+  note "window mapped, no tray icon"
+}
+
+tray_start() {
+  store citydat.txt 90012
+  start_program
+  wait_for 15 test "$(tray_icon_count)" -eq 1 || fail "no tray icon appeared"
+  sleep 1
+  [ -z "$(main_window)" ] || fail "the window is mapped although a ZIP code is stored"
+  [ "$(tray_icon_count)" -eq 1 ] || fail "expected exactly one tray icon, found $(tray_icon_count)"
+  local icon; icon=$(tray_icons | head -n 1)
+  local started; started=$(date +%s%N)
+  xdotool mousemove --window "$icon" 5 5 click 1
+  wait_for 10 test -n "$(main_window)" || fail "a left click on the icon did not map the window"
+  note "tray click to window mapped: $(( ($(date +%s%N) - started) / 1000000 )) ms"
+}
+
+# Sound spans must show the chime first and speech after it.
+check_chime_then_speech() {
+  local spans; spans=$(sound_spans)
+  echo "$spans" | sed 's/^/   sound span /'
+  local count; count=$(echo "$spans" | grep -c . || true)
+  [ "$count" -ge 2 ] || fail "expected a chime and then speech in the recording, found $count sound spans"
+  local chime_length; chime_length=$(echo "$spans" | head -n 1 | awk '{ print $2 - $1 }')
+  awk -v l="$chime_length" 'BEGIN { exit !(l > 0.2 && l < 2.0) }' ||
+    fail "the first sound ($chime_length s) does not look like the chime"
+}
+
+test_button() {
+  start_pulse
+  start_feed
+  start_program
+  wait_for 15 test -n "$(main_window)" || fail "the window was not mapped"
+  local window; window=$(main_window)
+  start_recording
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  xdotool key --window "$window" alt+t
+  wait_for 20 test -s "$DATA_DIR/greetdat.txt" || fail "no announcement: greetdat.txt was not written"
+  sleep 6
+  stop_recording
+  grep -q '^/forecastrss?p=90012&u=f$' "$FEED_LOG" || fail "unexpected request: $(cat "$FEED_LOG")"
+  [ "$(cat "$DATA_DIR/citydat.txt")" = $'90012\r' ] || fail "citydat.txt holds $(od -c "$DATA_DIR/citydat.txt")"
+  [ "$(cat "$DATA_DIR/greetdat.txt")" = $'Hello\r' ] || fail "greetdat.txt holds $(od -c "$DATA_DIR/greetdat.txt")"
+  check_chime_then_speech
+  note "Alt+T: chime, then speech; files written"
+}
+
+scheduled() {
+  start_pulse
+  start_feed
+  # The next minute, as an entry file; the first clock tick comes a minute after the start.
+  local key; key=$(LC_ALL=C date -d '+1 minute' +%I%M%p)
+  store "$key.tim" 1
+  store citydat.txt 90012
+  start_recording
+  start_program
+  note "scheduled $key, waiting for the clock"
+  wait_for 130 test -s "$DATA_DIR/greetdat.txt" || fail "the scheduled time was not announced"
+  local announced; announced=$(LC_ALL=C date +%I%M%p)
+  sleep 6
+  stop_recording
+  [ "$announced" = "$key" ] || fail "announced at $announced, scheduled for $key"
+  [ -e "$DATA_DIR/$key.spk" ] || fail "no spoken marker after the announcement"
+  check_chime_then_speech
+  note "announced in its minute with no input"
+}
+
+exit_yes() {
+  store citydat.txt 90012
+  start_program
+  wait_for 15 test "$(tray_icon_count)" -eq 1 || fail "no tray icon appeared"
+  xdotool mousemove --window "$(tray_icons | head -n 1)" 5 5 click 1
+  wait_for 10 test -n "$(main_window)" || fail "the window did not come back"
+  local window; window=$(main_window)
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  xdotool key --window "$window" alt+x
+  wait_for 10 xdotool search --onlyvisible --name '^Nimbrel$' || fail "no exit question"
+  local question; question=$(xdotool search --onlyvisible --name '^Nimbrel$' | head -n 1)
+  xdotool windowfocus --sync "$question" 2>/dev/null || true
+  xdotool key --window "$question" alt+y
+  wait_for 10 bash -c "! kill -0 $PROGRAM_PID" || fail "the program did not end after Yes"
+  [ "$(tray_icon_count)" -eq 0 ] || fail "the tray icon is still there"
+  note "exit answered Yes: process ended, icon gone"
+}
+
+second_start() {
+  start_program
+  wait_for 15 test -n "$(main_window)" || fail "the first instance did not start"
+  local started; started=$(date +%s%N)
+  timeout 10 "$NIMBREL" >"$E2E_DIR/second.log" 2>&1 || fail "the second start failed or hung ($?)"
+  note "second start ended after $(( ($(date +%s%N) - started) / 1000000 )) ms"
+  kill -0 "$PROGRAM_PID" || fail "the first instance ended"
+  [ "$(xdotool search --onlyvisible --name '^Nimbrel 1\.61$' | grep -c .)" -eq 1 ] || fail "two windows"
+}
+
+"$scenario"
+echo "PASS: $scenario"

@@ -1,0 +1,31 @@
+// A loopback feed server for the end-to-end runs: answers /forecastrss with the document in a
+// file, and logs each request target on standard output.
+#include <httplib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+int main(int argc, char* argv[]) {
+    if (argc != 4) {
+        std::cerr << "usage: serve_feed HOST PORT DOCUMENT\n";
+        return 2;
+    }
+    std::ifstream in(argv[3], std::ios::binary);
+    std::stringstream document;
+    document << in.rdbuf();
+    const std::string body = document.str();
+
+    httplib::Server server;
+    server.Get("/forecastrss", [&](const httplib::Request& request, httplib::Response& response) {
+        std::cout << request.target << std::endl;
+        response.set_content(body, "text/xml; charset=utf-8");
+    });
+    if (!server.listen(argv[1], std::stoi(argv[2]))) {
+        std::cerr << "serve_feed: cannot listen on " << argv[1] << ':' << argv[2] << '\n';
+        return 1;
+    }
+    return 0;
+}
