@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/Module2.h"
+#include "report/Inet.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,6 +19,7 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
     if (!m_deps.quit)
         m_deps.quit = [] { QCoreApplication::exit(0); };
     createControls();
+    Inet1 = new Inet(m_deps.fetchTimeout, this);
     connectEvents();
     // Both timers run from the window's creation, shown or hidden.
     Timer1.start();
@@ -48,6 +50,7 @@ void Form1::connectEvents() {
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {

@@ -16,6 +16,7 @@ class QPushButton;
 class QRadioButton;
 class QLockFile;
 class Inet;
+class ReportAnnouncement;
 
 // The program's one window. It creates the controls and forwards each event to the code of its
 // subsystem; the controls keep their design names so the subsystems can be given exactly the
@@ -97,6 +98,7 @@ private:
     Form1Deps m_deps;
     QString DataDir;
     std::unique_ptr<::SpeechEngine> SpeechEngine;
+    ReportAnnouncement* m_announcement = nullptr; // the announcement under way, if any
     bool m_loading = false; // true while the load step applies stored settings
     std::unique_ptr<QLockFile> m_instanceLock;
 };

@@ -16,6 +16,9 @@ inline constexpr int SpeechSynthesisFailed = 404; // espeak-ng could not synthes
 inline constexpr int SpeechNoAudioDevice = 405;   // the sound server or device cannot be opened
 inline constexpr int SpeechInitFailed = 406;      // espeak-ng could not be initialised
 
+// Settings files written by the report routine (below 400: the routine shows the error's own words)
+inline constexpr int SettingsWriteFailed = 75; // citydat.txt or greetdat.txt could not be replaced
+
 // Feed retrieval (above 30000)
 inline constexpr int FeedRefused = 30001;      // connection refused
 inline constexpr int FeedHostNotFound = 30002; // host name could not be resolved

@@ -1,0 +1,115 @@
+#include "report/ReportRun.h"
+
+#include "report/ErrorCodes.h"
+#include "report/GetAttrValue.h"
+
+#include <QUrl>
+
+namespace {
+
+bool missesValue(const ReportSections& sections) {
+    const QString trace = QStringLiteral("version");
+    return sections.opening.contains(trace) || sections.forecast.contains(trace) ||
+           sections.atmosphere.contains(trace) || sections.sun.contains(trace);
+}
+
+} // namespace
+
+QString TrimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype end = text.size();
+    while (first < end && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (end > first && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(first, end - first);
+}
+
+QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter) {
+    return QStringLiteral("http://") + feedHost + QStringLiteral("/forecastrss?p=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(TrimBlanks(zip))) + QStringLiteral("&u=") +
+           unitLetter;
+}
+
+ReportAnnouncement::ReportAnnouncement(ReportParts parts)
+    : m_parts(std::move(parts)) {}
+
+void ReportAnnouncement::Run() {
+    for (;;) {
+        ++m_runs;
+        m_repeatRequested = false;
+        const Outcome outcome = runOnce();
+        if (outcome == Outcome::Finished && !m_repeatRequested)
+            return;
+        if (m_runs >= kMaxRuns) {
+            // A failed fetch already shows the retrieval message.
+            if (outcome == Outcome::MissingValue)
+                m_parts.showWeather(ReportMessages::incomplete);
+            return;
+        }
+    }
+}
+
+ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
+    try {
+        m_parts.showWeather(QString());
+        const ReportInputs inputs = m_parts.readInputs();
+        const QString document =
+            m_parts.fetch(FeedRequestUrl(m_parts.feedHost, inputs.zip, inputs.unitLetter));
+
+        QString city = GetAttrValue(document, QStringLiteral("city="));
+        if (document.contains(QStringLiteral("not found")))
+            city.clear();
+        if (city.isEmpty()) {
+            m_parts.showCity(ReportMessages::zipNotFound);
+            m_parts.showWeather(ReportMessages::enterZip);
+            m_parts.showWindow();
+            return Outcome::Finished;
+        }
+        m_parts.showCity(city);
+
+        const auto store = [this](Settings::File file, const QString& value, const QString& what) {
+            const WriteResult result = m_parts.writeSetting(file, value);
+            if (!result)
+                throw NimbrelError(ErrorCode::SettingsWriteFailed,
+                                   QStringLiteral("There is a problem saving your %1: %2")
+                                       .arg(what, result.error));
+        };
+        store(Settings::File::City, TrimBlanks(inputs.zip), QStringLiteral("ZIP code"));
+        store(Settings::File::Greeting, TrimBlanks(inputs.greeting), QStringLiteral("greeting"));
+
+        const ReportSections sections =
+            ComposeReport(ExtractFeedValues(document), inputs.unitLetter, inputs.switches,
+                          inputs.greeting, inputs.time);
+        QString shown = sections.opening;
+        m_parts.showWeather(shown);
+        if (inputs.switches.forecast) {
+            shown += sections.forecast;
+            m_parts.showWeather(shown);
+        }
+        shown += sections.atmosphere;
+        m_parts.showWeather(shown);
+        shown += sections.sun;
+        m_parts.showWeather(shown);
+
+        if (missesValue(sections))
+            return Outcome::MissingValue;
+        m_parts.announce(sections);
+    } catch (const NimbrelError& error) {
+        handleError(error.code(), error.detail());
+    } catch (const std::exception& error) {
+        handleError(0, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        // No code, so no message; the run still ends normally.
+    }
+    return Outcome::Finished;
+}
+
+void ReportAnnouncement::handleError(int code, const QString& detail) {
+    if (ErrorCode::isSpeechError(code))
+        m_parts.showWeather(ReportMessages::speechProblem);
+    else if (ErrorCode::isFeedError(code))
+        m_parts.showWeather(ReportMessages::retrievalProblem);
+    else if (code == ErrorCode::SettingsWriteFailed)
+        m_parts.showWeather(detail);
+}

@@ -1,0 +1,173 @@
+#include "report/ErrorCodes.h"
+#include "report/Inet.h"
+#include "tests/support/FeedDocuments.h"
+#include "tests/support/FeedServer.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(FeedServer::Answer)
+
+namespace {
+
+struct Outcome {
+    QString body;
+    int code = 0; // 0: the body arrived
+};
+
+Outcome fetch(Inet& inet, const QString& url) {
+    try {
+        return {inet.OpenURL(url), 0};
+    } catch (const NimbrelError& error) {
+        return {QString(), error.code()};
+    }
+}
+
+FeedServer::Answer chunked(FeedServer::Answer answer) {
+    answer.chunked = true;
+    return answer;
+}
+
+} // namespace
+
+class tst_Inet final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void answers_data();
+    void answers();
+    void unreachableHost_data();
+    void unreachableHost();
+    void timersRunWhileWaiting();
+};
+
+void tst_Inet::answers_data() {
+    QTest::addColumn<FeedServer::Answer>("answer");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<int>("code");
+
+    const QByteArray feed = FeedDocuments::document();
+    const QString feedText = QString::fromUtf8(feed);
+    FeedDocuments::Values saoPaulo;
+    saoPaulo.city = QStringLiteral("São Paulo");
+    const QByteArray mebibyte(Inet::kMaxBodyBytes, 'x');
+
+    QTest::newRow("document") << FeedServer::document(feed) << 2000 << feedText << 0;
+    QTest::newRow("UTF-8 document")
+        << FeedServer::document(FeedDocuments::document(saoPaulo)) << 2000
+        << QString::fromUtf8(FeedDocuments::document(saoPaulo)) << 0;
+    QTest::newRow("chunked document")
+        << chunked(FeedServer::document(feed)) << 2000 << feedText << 0;
+    QTest::newRow("empty body") << FeedServer::document({}) << 2000 << QString() << 0;
+    QTest::newRow("204") << FeedServer::status(204, {}) << 2000 << QString() << 0;
+    QTest::newRow("exactly 1 MiB")
+        << FeedServer::document(mebibyte) << 5000 << QString::fromLatin1(mebibyte) << 0;
+    QTest::newRow("trickled") << FeedServer::trickled(feed, 64, 10ms) << 5000 << feedText << 0;
+
+    QTest::newRow("404 page") << FeedServer::status(404) << 2000 << QString()
+                              << ErrorCode::FeedBadStatus;
+    QTest::newRow("500 page") << FeedServer::status(500) << 2000 << QString()
+                              << ErrorCode::FeedBadStatus;
+    QTest::newRow("500 with a feed")
+        << FeedServer::status(500, feed) << 2000 << QString() << ErrorCode::FeedBadStatus;
+    QTest::newRow("redirect") << FeedServer::status(302) << 2000 << QString()
+                              << ErrorCode::FeedBadStatus;
+    QTest::newRow("1 MiB and a byte")
+        << FeedServer::document(mebibyte + 'x') << 5000 << QString() << ErrorCode::FeedTooLarge;
+    QTest::newRow("2 MB") << FeedServer::document(QByteArray(2'000'000, 'x')) << 5000 << QString()
+                          << ErrorCode::FeedTooLarge;
+    QTest::newRow("2 MB without length")
+        << chunked(FeedServer::trickled(QByteArray(2'000'000, 'x'), 64 * 1024, 0ms)) << 5000
+        << QString() << ErrorCode::FeedTooLarge;
+    QTest::newRow("dropped mid-body")
+        << FeedServer::droppedMidBody(feed) << 2000 << QString() << ErrorCode::FeedDropped;
+    QTest::newRow("dropped mid-chunk")
+        << chunked(FeedServer::droppedMidBody(feed)) << 2000 << QString() << ErrorCode::FeedDropped;
+    QTest::newRow("never answers")
+        << FeedServer::silent(30s) << 300 << QString() << ErrorCode::FeedTimeout;
+    QTest::newRow("trickle past the time-out")
+        << FeedServer::trickled(feed, 16, 20ms) << 300 << QString() << ErrorCode::FeedTimeout;
+}
+
+void tst_Inet::answers() {
+    QFETCH(FeedServer::Answer, answer);
+    QFETCH(int, timeoutMs);
+    QFETCH(QString, body);
+    QFETCH(int, code);
+
+    FeedServer server;
+    server.serve(answer);
+    Inet inet{std::chrono::milliseconds(timeoutMs)};
+    QSignalSpy states(&inet, &Inet::StateChanged);
+    QElapsedTimer clock;
+    clock.start();
+
+    const QString target = QStringLiteral("/forecastrss?p=90012&u=f");
+    const Outcome outcome = fetch(inet, QStringLiteral("http://") + server.host() + target);
+
+    QCOMPARE(outcome.code, code);
+    QCOMPARE(outcome.body, body);
+    QCOMPARE(server.targets(), QStringList{target});
+    QCOMPARE(states.size(), 1);
+    QCOMPARE(states.at(0).at(0).toInt(), code ? Inet::icError : Inet::icResponseCompleted);
+    // A refused answer is given up on at once, not read to its end or waited out.
+    QVERIFY2(clock.elapsed() < timeoutMs + 1000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void tst_Inet::unreachableHost_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("code");
+
+    // A port that was free a moment ago: nothing listens there.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const QString closedPort = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+
+    QTest::newRow("refused") << closedPort << ErrorCode::FeedRefused;
+    // .invalid is reserved: no resolver may answer it.
+    QTest::newRow("host not found")
+        << QStringLiteral("feed.invalid") << ErrorCode::FeedHostNotFound;
+}
+
+void tst_Inet::unreachableHost() {
+    QFETCH(QString, host);
+    QFETCH(int, code);
+
+    Inet inet{5s};
+    QSignalSpy states(&inet, &Inet::StateChanged);
+    const Outcome outcome =
+        fetch(inet, QStringLiteral("http://%1/forecastrss?p=90012&u=f").arg(host));
+    if (outcome.code == ErrorCode::FeedTimeout && code == ErrorCode::FeedHostNotFound)
+        QSKIP("The name resolver did not answer within the time-out");
+    QCOMPARE(outcome.code, code);
+    QCOMPARE(states.size(), 1);
+    QCOMPARE(states.at(0).at(0).toInt(), int(Inet::icError));
+}
+
+void tst_Inet::timersRunWhileWaiting() {
+    // The wait must keep the window's timers (and repaints) going.
+    FeedServer server;
+    FeedServer::Answer slow = FeedServer::document(FeedDocuments::document());
+    slow.delay = 300ms;
+    server.serve(slow);
+    Inet inet{5s};
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
+    tick.start(20ms);
+
+    const Outcome outcome = fetch(inet, QStringLiteral("http://%1/").arg(server.host()));
+
+    QCOMPARE(outcome.code, 0);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+}
+
+QTEST_GUILESS_MAIN(tst_Inet)
+#include "tst_inet.moc"
