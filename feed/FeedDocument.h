@@ -1,0 +1,33 @@
+#pragma once
+
+#include "feed/Forecast.h"
+#include "feed/Units.h"
+#include "feed/ZipTable.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace feed {
+
+// The keys the program reads from a feed document, each with its leading blanks. The document
+// carries each exactly once, so that the first occurrence is always the intended value.
+inline constexpr std::array<std::string_view, 12> kFeedKeys{
+    "city=",      "text=",         "temp=",       "  speed=", "low=",     "high=",
+    " humidity=", "  visibility=", "  pressure=", "rising=",  "sunrise=", "sunset="};
+
+// Whom the data comes from; carried by every document and repeated in the README.
+inline constexpr std::string_view kCreditText =
+    "Weather data by Open-Meteo.com, licensed CC BY 4.0. ZIP code places from the zipcodes "
+    "package, with coordinates from GeoNames, licensed CC BY 4.0.";
+
+// The feed document for a place. The program searches it as text, so every attribute name and
+// every text is chosen not to contain one key inside another (as "context=" would contain
+// "text=").
+std::string FeedDocument(const Place& place, const Conditions& conditions, UnitSystem units);
+
+// The document for a ZIP code that names no known place: it says "not found", which the program
+// shows as "ZIP Not Found". No other document contains those words.
+const std::string& NotFoundDocument();
+
+} // namespace feed

@@ -1,0 +1,51 @@
+#include "feed/FeedOptions.h"
+#include "feed/FeedServer.h"
+#include "feed/ZipTable.h"
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+int main(int argc, char** argv) {
+    const feed::ParsedOptions parsed =
+        feed::ParseFeedOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) {
+        std::fputs(parsed.message.c_str(), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    const feed::ZipTable& zips = feed::ZipTable::BuiltIn();
+    if (zips.size() == 0) {
+        std::fputs("nimbrel-feed: the ZIP code table is missing\n", stderr);
+        return 1;
+    }
+
+    // Blocked here, so that every thread inherits the mask and only the waiter below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    feed::FeedServer server(*parsed.options, zips);
+    if (!server.bind()) {
+        std::fprintf(stderr, "nimbrel-feed: cannot listen on %s:%d\n", parsed.options->host.c_str(),
+                     parsed.options->port);
+        return 1;
+    }
+    std::fprintf(stderr, "nimbrel-feed: listening on %s:%d, weather from %s\n",
+                 parsed.options->host.c_str(), server.port(),
+                 parsed.options->service.upstream.c_str());
+
+    std::thread waiter([&server, stopSignals] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        server.stop();
+    });
+    const bool served = server.run();
+    // run() also ends without a signal when serving fails; wake the waiter all the same.
+    pthread_kill(waiter.native_handle(), SIGTERM);
+    waiter.join();
+    return served ? 0 : 1;
+}

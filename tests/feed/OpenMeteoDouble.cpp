@@ -1,0 +1,171 @@
+#include "OpenMeteoDouble.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <httplib.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+double Rounded(double value, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
+bool Asks(const std::string& query, const std::string& parameter) {
+    return ("&" + query + "&").find("&" + parameter + "&") != std::string::npos;
+}
+
+// "2024-06-01T14:00" moved by whole hours.
+QString HoursFrom(const std::string& now, int hours) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+    std::sscanf(now.c_str(), "%d-%d-%dT%d:%d", &y, &mo, &d, &h, &mi);
+    const QDateTime t = QDateTime(QDate(y, mo, d), QTime(h, 0), Qt::UTC).addSecs(hours * 3600);
+    return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm"));
+}
+
+} // namespace
+
+QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
+    const bool fahrenheit = Asks(query, "temperature_unit=fahrenheit");
+    const bool mph = Asks(query, "wind_speed_unit=mph");
+    const auto temperature = [&](double c) { return Rounded(fahrenheit ? c * 9 / 5 + 32 : c, 1); };
+    const QString temperatureUnit = fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+
+    QJsonObject current{
+        {QStringLiteral("time"), QString::fromStdString(w.now)},
+        {QStringLiteral("interval"), 900},
+        {QStringLiteral("temperature_2m"), temperature(w.temperatureC)},
+        {QStringLiteral("relative_humidity_2m"), w.humidity},
+        {QStringLiteral("weather_code"), w.weatherCode},
+        {QStringLiteral("wind_speed_10m"), Rounded(mph ? w.windKmh / 1.609344 : w.windKmh, 1)},
+        {QStringLiteral("pressure_msl"), Rounded(w.pressureHpa, 1)},
+        // Open-Meteo gives feet once imperial units are asked for.
+        {QStringLiteral("visibility"),
+         Rounded(fahrenheit ? w.visibilityM / 0.3048 : w.visibilityM, 2)},
+    };
+    const QJsonObject currentUnits{
+        {QStringLiteral("time"), QStringLiteral("iso8601")},
+        {QStringLiteral("interval"), QStringLiteral("seconds")},
+        {QStringLiteral("temperature_2m"), temperatureUnit},
+        {QStringLiteral("relative_humidity_2m"), QStringLiteral("%")},
+        {QStringLiteral("weather_code"), QStringLiteral("wmo code")},
+        {QStringLiteral("wind_speed_10m"), mph ? QStringLiteral("mp/h") : QStringLiteral("km/h")},
+        {QStringLiteral("pressure_msl"), QStringLiteral("hPa")},
+        {QStringLiteral("visibility"), fahrenheit ? QStringLiteral("ft") : QStringLiteral("m")},
+    };
+    QJsonArray hourlyTimes, hourlyPressure;
+    for (int i = -3; i <= 0; ++i) {
+        hourlyTimes.append(HoursFrom(w.now, i));
+        hourlyPressure.append(
+            Rounded(w.pressureHpa3hAgo + (w.pressureHpa - w.pressureHpa3hAgo) * (i + 3) / 3, 1));
+    }
+    const QString today = QString::fromStdString(w.now.substr(0, 10));
+    return QJsonObject{
+        {QStringLiteral("latitude"), 34.1},
+        {QStringLiteral("longitude"), -118.4},
+        {QStringLiteral("generationtime_ms"), 0.05},
+        {QStringLiteral("utc_offset_seconds"), w.utcOffsetSeconds},
+        {QStringLiteral("timezone"), QStringLiteral("America/Los_Angeles")},
+        {QStringLiteral("timezone_abbreviation"), QStringLiteral("PDT")},
+        {QStringLiteral("elevation"), 80.0},
+        {QStringLiteral("current_units"), currentUnits},
+        {QStringLiteral("current"), current},
+        {QStringLiteral("hourly_units"),
+         QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
+                     {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}}},
+        {QStringLiteral("hourly"), QJsonObject{{QStringLiteral("time"), hourlyTimes},
+                                               {QStringLiteral("pressure_msl"), hourlyPressure}}},
+        {QStringLiteral("daily_units"),
+         QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
+                     {QStringLiteral("temperature_2m_max"), temperatureUnit},
+                     {QStringLiteral("temperature_2m_min"), temperatureUnit},
+                     {QStringLiteral("sunrise"), QStringLiteral("iso8601")},
+                     {QStringLiteral("sunset"), QStringLiteral("iso8601")}}},
+        {QStringLiteral("daily"),
+         QJsonObject{{QStringLiteral("time"), QJsonArray{today}},
+                     {QStringLiteral("temperature_2m_max"), QJsonArray{temperature(w.maxC)}},
+                     {QStringLiteral("temperature_2m_min"), QJsonArray{temperature(w.minC)}},
+                     {QStringLiteral("sunrise"), QJsonArray{QString::fromStdString(w.sunrise)}},
+                     {QStringLiteral("sunset"), QJsonArray{QString::fromStdString(w.sunset)}}}},
+    };
+}
+
+OpenMeteoDouble::OpenMeteoDouble()
+    : m_server(std::make_unique<httplib::Server>()) {
+    m_server->Get("/v1/forecast", [this](const httplib::Request& req, httplib::Response& res) {
+        const std::size_t mark = req.target.find('?');
+        const std::string query =
+            mark == std::string::npos ? std::string() : req.target.substr(mark + 1);
+        DoubleWeather weather;
+        std::function<void(QJsonObject&)> tweak;
+        Mode mode = Mode::Answer;
+        std::chrono::milliseconds delay{0};
+        {
+            const std::lock_guard lock(m_mutex);
+            m_requests.push_back(req.target);
+            weather = m_weather;
+            tweak = m_tweak;
+            mode = m_mode;
+            delay = m_delay;
+        }
+        if (mode == Mode::Slow)
+            std::this_thread::sleep_for(delay);
+        if (mode == Mode::ServerError) {
+            res.status = 500;
+            res.set_content("{\"error\":true,\"reason\":\"Internal error\"}", "application/json");
+            return;
+        }
+        if (mode == Mode::Garbage) {
+            res.set_content("<html>Gateway timeout</html>", "application/json");
+            return;
+        }
+        QJsonObject answer = OpenMeteoAnswer(weather, query);
+        if (tweak)
+            tweak(answer);
+        res.set_content(QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString(),
+                        "application/json; charset=utf-8");
+    });
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    while (!m_server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+OpenMeteoDouble::~OpenMeteoDouble() {
+    m_server->stop();
+    m_thread.join();
+}
+
+std::string OpenMeteoDouble::baseAddress() const {
+    return "http://127.0.0.1:" + std::to_string(m_port);
+}
+
+void OpenMeteoDouble::setWeather(const DoubleWeather& weather) {
+    const std::lock_guard lock(m_mutex);
+    m_weather = weather;
+}
+
+void OpenMeteoDouble::setTweak(std::function<void(QJsonObject&)> tweak) {
+    const std::lock_guard lock(m_mutex);
+    m_tweak = std::move(tweak);
+}
+
+void OpenMeteoDouble::setMode(Mode mode) {
+    const std::lock_guard lock(m_mutex);
+    m_mode = mode;
+}
+
+void OpenMeteoDouble::setDelay(std::chrono::milliseconds delay) {
+    const std::lock_guard lock(m_mutex);
+    m_delay = delay;
+}
+
+std::vector<std::string> OpenMeteoDouble::requests() const {
+    const std::lock_guard lock(m_mutex);
+    return m_requests;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QJsonObject>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+// The weather at one moment, in Open-Meteo's base units; the double answers in the units a
+// request asks for, as the real service does.
+struct DoubleWeather {
+    std::string now = "2024-06-01T14:00"; // local time of the current values
+    int utcOffsetSeconds = -25200;
+    double temperatureC = 14.4;
+    double humidity = 72;
+    int weatherCode = 0;
+    double windKmh = 8;
+    double pressureHpa = 1013.2;
+    double pressureHpa3hAgo = 1012.0; // the hourly values run evenly from this to pressureHpa
+    double visibilityM = 16093.44;
+    double maxC = 20;
+    double minC = 10;
+    std::string sunrise = "2024-06-01T06:52";
+    std::string sunset = "2024-06-01T17:03";
+};
+
+// Open-Meteo's forecast answer for a query, shaped as its documentation shows: current and
+// current_units, hourly and hourly_units (past_hours=3 and forecast_hours=1), daily and
+// daily_units, utc_offset_seconds. `query` is the request's query string.
+QJsonObject OpenMeteoAnswer(const DoubleWeather& weather, const std::string& query);
+
+// A local stand-in for the Open-Meteo forecast API on 127.0.0.1.
+class OpenMeteoDouble final {
+public:
+    enum class Mode { Answer, ServerError, Garbage, Slow };
+
+    OpenMeteoDouble();
+    ~OpenMeteoDouble();
+
+    std::string baseAddress() const;
+
+    void setWeather(const DoubleWeather& weather);
+    // Changes each answer after it is built (nulls, other units, missing parts).
+    void setTweak(std::function<void(QJsonObject&)> tweak);
+    void setMode(Mode mode);
+    void setDelay(std::chrono::milliseconds delay);
+
+    // Path and query of every request so far.
+    std::vector<std::string> requests() const;
+    std::size_t requestCount() const { return requests().size(); }
+
+private:
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    mutable std::mutex m_mutex;
+    DoubleWeather m_weather;
+    std::function<void(QJsonObject&)> m_tweak;
+    Mode m_mode = Mode::Answer;
+    std::chrono::milliseconds m_delay{0};
+    std::vector<std::string> m_requests;
+};
