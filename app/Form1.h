@@ -17,6 +17,7 @@ class QRadioButton;
 class QLockFile;
 class Inet;
 class ReportAnnouncement;
+struct WriteResult;
 
 // The program's one window. It creates the controls and forwards each event to the code of its
 // subsystem; the controls keep their design names so the subsystems can be given exactly the
@@ -94,6 +95,10 @@ private:
     void Timer2_Timer();
     void Inet1_StateChanged(int state);
     void Form_QueryUnload();
+
+    // Setting controls: tells the user when a change could not be stored, except while the load
+    // step applies the stored settings. Returns whether it was stored.
+    bool settingStored(const WriteResult& result);
 
     Form1Deps m_deps;
     QString DataDir;

@@ -3,14 +3,21 @@
 #include <QSaveFile>
 
 WriteResult WriteLineAtomically(const QString& path, const QString& value) {
+    // Unbuffered: a buffered QSaveFile loses a short write (a full disk) in its final flush and
+    // commits the cut-off file. Written directly, a short write shows, and writing the rest again
+    // brings out the system's reason.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return {false, file.errorString()};
     const QByteArray line = value.toUtf8() + "\r\n";
-    if (file.write(line) != line.size()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return {false, error};
+    for (qsizetype done = 0; done < line.size();) {
+        const qint64 written = file.write(line.constData() + done, line.size() - done);
+        if (written <= 0) {
+            const QString error = file.errorString();
+            file.cancelWriting();
+            return {false, error};
+        }
+        done += written;
     }
     if (!file.commit())
         return {false, file.errorString()};

@@ -9,13 +9,19 @@ namespace Settings {
 
 enum class File { City, Greeting, Units, Wind, Location, Forecast, Sun, Atmosphere, Voice };
 
+// The file's name, e.g. "winddat.txt".
+QString NameOf(File file);
+// The value a file stands for while it is missing ("90012", "Hello", "Y", "0"; empty for units).
+QString DefaultOf(File file);
 // Full path of the file in dataDir.
 QString PathOf(const QString& dataDir, File file);
-// True when the file exists as an ordinary file (a folder of that name does not count).
+// True when the file exists as an ordinary file (a folder of that name does not count). Nothing is
+// present in an unknown (empty) data folder.
 bool IsPresent(const QString& dataDir, File file);
-// The stored value, read with the file's own reading rule; empty when empty or unreadable.
+// The stored value, read with the file's own reading rule; empty when missing, empty or
+// unreadable. Only the first line is read, and of it at most kMaxLineBytes.
 QString Read(const QString& dataDir, File file);
-// Replaces the file with value and CR LF, atomically.
+// Replaces the file with value and CR LF, atomically. Fails when dataDir is empty.
 WriteResult Write(const QString& dataDir, File file, const QString& value);
 
 } // namespace Settings

@@ -1,0 +1,40 @@
+#include "settings/LoadSettings.h"
+
+#include "settings/ReadRules.h"
+
+namespace Settings {
+
+bool LoadCheckBox(const QString& dataDir, File file) {
+    QString value = DefaultOf(file);
+    if (IsPresent(dataDir, file))
+        value = Read(dataDir, file);
+    else
+        Write(dataDir, file, value); // start-up reports nothing; the box is checked either way
+    return value != u"N";
+}
+
+bool LoadUnitsMetric(const QString& dataDir) {
+    return Read(dataDir, File::Units) == u"C";
+}
+
+std::optional<QString> LoadZip(const QString& dataDir) {
+    if (!IsPresent(dataDir, File::City))
+        return std::nullopt;
+    return Read(dataDir, File::City);
+}
+
+QString LoadGreeting(const QString& dataDir) {
+    return IsPresent(dataDir, File::Greeting) ? Read(dataDir, File::Greeting)
+                                              : DefaultOf(File::Greeting);
+}
+
+std::optional<int> LoadVoicePosition(const QString& dataDir, int voiceCount) {
+    const QString stored =
+        IsPresent(dataDir, File::Voice) ? Read(dataDir, File::Voice) : DefaultOf(File::Voice);
+    const std::optional<int> position = ParsePosition(stored);
+    if (!position || *position >= voiceCount)
+        return std::nullopt;
+    return position;
+}
+
+} // namespace Settings
