@@ -68,6 +68,10 @@ bool FeedServer::run() {
     return m_server->listen_after_bind();
 }
 
+bool FeedServer::isRunning() const {
+    return m_server->is_running();
+}
+
 void FeedServer::stop() {
     m_server->stop();
 }

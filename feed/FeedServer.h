@@ -27,6 +27,7 @@ public:
     // Serves until stop(); returns false when serving failed.
     bool run();
     void stop();
+    bool isRunning() const;
 
     FeedService& service() { return m_service; }
 

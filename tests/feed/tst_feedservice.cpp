@@ -1,0 +1,263 @@
+// The feed service over HTTP on loopback, asking an Open-Meteo double: what it serves, when it
+// asks upstream, and what it answers when upstream fails.
+#include "RunningFeed.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <future>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using Mode = OpenMeteoDouble::Mode;
+
+namespace {
+
+QUrlQuery QueryOf(const std::string& target) {
+    const QString text = QString::fromStdString(target);
+    return QUrlQuery(text.mid(text.indexOf(u'?') + 1));
+}
+
+// A port nothing listens on right now. (A bound httplib::Server keeps its socket open.)
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    sockaddr* generic = reinterpret_cast<sockaddr*>(&address);
+    const bool ok = ::bind(fd, generic, length) == 0 && ::getsockname(fd, generic, &length) == 0;
+    ::close(fd);
+    return ok ? ntohs(address.sin_port) : -1;
+}
+
+} // namespace
+
+class TestFeedService final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void servesDocumentAndAsksOncePerPlaceAndUnit();
+    void refusals_data();
+    void refusals();
+    void upstreamFailure_data();
+    void upstreamFailure();
+    void upstreamTimeOut();
+    void limiterKeepsToTheTerms();
+    void concurrentRequestsShareOneCall();
+    void cacheIsBounded();
+    void programRunsFromTheCommandLine();
+};
+
+void TestFeedService::servesDocumentAndAsksOncePerPlaceAndUnit() {
+    RunningFeed feed;
+    QVERIFY(feed.listening());
+    const auto first = feed.get("/forecastrss?p=90210&u=f");
+    QVERIFY(first);
+    QCOMPARE(first->status, 200);
+    QCOMPARE(QString::fromStdString(first->get_header_value("Content-Type")),
+             QStringLiteral("text/xml; charset=UTF-8"));
+    QVERIFY(first->body.rfind("<?xml version=\"1.0\"", 0) == 0);
+    QVERIFY(first->body.find(" city=\"Beverly Hills\"") != std::string::npos);
+    QVERIFY(first->body.find(" temp=\"58\"") != std::string::npos);
+
+    QCOMPARE(feed.document("90210", "f"), first->body);
+    QCOMPARE(feed.document("90210-0001", "f"), first->body);
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(1));
+    QVERIFY(feed.document("90210", "c").find(" temp=\"14\"") != std::string::npos);
+
+    const auto requests = feed.upstream.requests();
+    QCOMPARE(requests.size(), std::size_t(2));
+    const QUrlQuery standard = QueryOf(requests[0]);
+    const QUrlQuery metric = QueryOf(requests[1]);
+    QCOMPARE(standard.queryItemValue(QStringLiteral("latitude")), QStringLiteral("34.0900"));
+    QCOMPARE(standard.queryItemValue(QStringLiteral("longitude")), QStringLiteral("-118.4100"));
+    QCOMPARE(standard.queryItemValue(QStringLiteral("temperature_unit")),
+             QStringLiteral("fahrenheit"));
+    QCOMPARE(standard.queryItemValue(QStringLiteral("wind_speed_unit")), QStringLiteral("mph"));
+    QCOMPARE(metric.queryItemValue(QStringLiteral("temperature_unit")), QStringLiteral("celsius"));
+    QCOMPARE(metric.queryItemValue(QStringLiteral("wind_speed_unit")), QStringLiteral("kmh"));
+}
+
+void TestFeedService::refusals_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("notFound");
+
+    QTest::newRow("no unit") << "/forecastrss?p=90210" << 400 << false;
+    QTest::newRow("empty unit") << "/forecastrss?p=90210&u=" << 400 << false;
+    QTest::newRow("capital unit") << "/forecastrss?p=90210&u=F" << 400 << false;
+    QTest::newRow("kelvin") << "/forecastrss?p=90210&u=k" << 400 << false;
+    QTest::newRow("unknown ZIP") << "/forecastrss?p=00000&u=f" << 200 << true;
+    QTest::newRow("military ZIP without coordinates") << "/forecastrss?p=34001&u=f" << 200 << true;
+    QTest::newRow("no ZIP") << "/forecastrss?u=c" << 200 << true;
+    QTest::newRow("letters") << "/forecastrss?p=abcde&u=c" << 200 << true;
+    QTest::newRow("smuggled parameter") << "/forecastrss?p=90210%26u%3Dc&u=f" << 200 << true;
+    QTest::newRow("line break") << "/forecastrss?p=90210%0D%0AX:%20y&u=f" << 200 << true;
+    QTest::newRow("other path") << "/forecastrss/more?p=90210&u=f" << 404 << false;
+    QTest::newRow("root") << "/" << 404 << false;
+    QTest::newRow("long request") << QStringLiteral("/forecastrss?u=f&p=") + QString(300, u'9')
+                                  << 414 << false;
+}
+
+void TestFeedService::refusals() {
+    QFETCH(QString, target);
+    QFETCH(int, status);
+    QFETCH(bool, notFound);
+    RunningFeed feed;
+    const auto result = feed.get(target.toStdString());
+    QVERIFY(result);
+    QCOMPARE(result->status, status);
+    QCOMPARE(result->body.find("not found") != std::string::npos, notFound);
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(0));
+}
+
+void TestFeedService::upstreamFailure_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("nullValue");
+    QTest::addColumn<bool>("cached");
+    QTest::addColumn<int>("status");
+
+    const int error = static_cast<int>(Mode::ServerError);
+    const int garbage = static_cast<int>(Mode::Garbage);
+    const int answer = static_cast<int>(Mode::Answer);
+    QTest::newRow("error status, cached") << error << false << true << 200;
+    QTest::newRow("error status, nothing cached") << error << false << false << 502;
+    QTest::newRow("not JSON, cached") << garbage << false << true << 200;
+    QTest::newRow("not JSON, nothing cached") << garbage << false << false << 502;
+    QTest::newRow("null temperature, cached") << answer << true << true << 200;
+    QTest::newRow("null temperature, nothing cached") << answer << true << false << 502;
+}
+
+void TestFeedService::upstreamFailure() {
+    QFETCH(int, mode);
+    QFETCH(bool, nullValue);
+    QFETCH(bool, cached);
+    QFETCH(int, status);
+    // Nothing is fresh, so every request asks upstream; an older answer may stand in.
+    RunningFeed feed([](feed::FeedOptions& o) { o.service.freshFor = 0ms; });
+    std::string earlier;
+    if (cached) {
+        earlier = feed.document("10001", "c");
+        QVERIFY(!earlier.empty());
+    }
+    feed.upstream.setMode(static_cast<Mode>(mode));
+    if (nullValue)
+        feed.upstream.setTweak([](QJsonObject& root) {
+            QJsonObject current = root.value(QStringLiteral("current")).toObject();
+            current[QStringLiteral("temperature_2m")] = QJsonValue();
+            root[QStringLiteral("current")] = current;
+        });
+    const auto result = feed.get("/forecastrss?p=10001&u=c");
+    QVERIFY(result);
+    QCOMPARE(result->status, status);
+    if (cached)
+        QCOMPARE(result->body, earlier);
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(cached ? 2 : 1));
+
+    // Once upstream answers again, the new answer is served.
+    feed.upstream.setMode(Mode::Answer);
+    feed.upstream.setTweak({});
+    DoubleWeather warmer;
+    warmer.temperatureC = 30;
+    feed.upstream.setWeather(warmer);
+    QVERIFY(feed.document("10001", "c").find(" temp=\"30\"") != std::string::npos);
+}
+
+void TestFeedService::upstreamTimeOut() {
+    RunningFeed feed([](feed::FeedOptions& o) {
+        o.service.freshFor = 0ms;
+        o.service.staleFor = 300ms;
+        o.service.upstreamTimeout = 200ms;
+    });
+    const std::string earlier = feed.document("60601", "f");
+    QVERIFY(!earlier.empty());
+    feed.upstream.setDelay(1000ms);
+    feed.upstream.setMode(Mode::Slow);
+
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(feed.document("60601", "f"), earlier); // within the stale lifetime
+    QVERIFY2(timer.elapsed() < 900, qPrintable(QString::number(timer.elapsed())));
+
+    std::this_thread::sleep_for(400ms); // the cached answer is now too old to stand in
+    const auto late = feed.get("/forecastrss?p=60601&u=f");
+    QVERIFY(late);
+    QCOMPARE(late->status, 502);
+}
+
+void TestFeedService::limiterKeepsToTheTerms() {
+    RunningFeed feed([](feed::FeedOptions& o) { o.service.limits.perMinute = 2; });
+    QVERIFY(!feed.document("90210", "f").empty());
+    QVERIFY(!feed.document("10001", "f").empty());
+    const auto third = feed.get("/forecastrss?p=60601&u=f");
+    QVERIFY(third);
+    QCOMPARE(third->status, 503);
+    QVERIFY(!feed.document("90210", "f").empty()); // cached answers are still served
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(2));
+}
+
+void TestFeedService::concurrentRequestsShareOneCall() {
+    RunningFeed feed;
+    feed.upstream.setDelay(300ms);
+    feed.upstream.setMode(Mode::Slow);
+    std::vector<std::future<std::string>> answers;
+    for (int i = 0; i < 4; ++i)
+        answers.push_back(
+            std::async(std::launch::async, [&feed] { return feed.document("94103", "c"); }));
+    const std::string first = answers[0].get();
+    QVERIFY(first.find(" city=\"San Francisco\"") != std::string::npos);
+    for (std::size_t i = 1; i < answers.size(); ++i)
+        QCOMPARE(answers[i].get(), first);
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(1));
+}
+
+void TestFeedService::cacheIsBounded() {
+    RunningFeed feed([](feed::FeedOptions& o) { o.service.cacheEntries = 2; });
+    for (const char* zip : {"90210", "10001", "60601", "60601", "90210"})
+        QVERIFY(!feed.document(zip, "f").empty());
+    // 90210 had been dropped to make room for 60601.
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(4));
+}
+
+void TestFeedService::programRunsFromTheCommandLine() {
+    OpenMeteoDouble upstream;
+    const QString program =
+        qEnvironmentVariable("NIMBREL_BINARY_DIR") + QStringLiteral("/feed/nimbrel-feed");
+    QVERIFY2(QFile::exists(program), qPrintable(program));
+
+    QProcess refused;
+    refused.start(program, {QStringLiteral("--listen"), QStringLiteral("nowhere")});
+    QVERIFY(refused.waitForFinished(5000));
+    QCOMPARE(refused.exitCode(), 2);
+
+    const int port = FreePort();
+    QProcess service;
+    service.start(program,
+                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
+                   QStringLiteral("--upstream"), QString::fromStdString(upstream.baseAddress())});
+    QVERIFY(service.waitForStarted(5000));
+    httplib::Client client("127.0.0.1", port);
+    auto result = client.Get("/forecastrss?p=96813&u=f");
+    for (int i = 0; i < 100 && !result; ++i) {
+        std::this_thread::sleep_for(50ms);
+        result = client.Get("/forecastrss?p=96813&u=f");
+    }
+    QVERIFY(result);
+    QCOMPARE(result->status, 200);
+    QVERIFY(result->body.find(" city=\"Honolulu\"") != std::string::npos);
+
+    service.terminate();
+    QVERIFY(service.waitForFinished(5000));
+    QCOMPARE(service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(service.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestFeedService)
+#include "tst_feedservice.moc"
