@@ -48,7 +48,8 @@ struct ReportSections {
     QString displayed() const { return opening + forecast + atmosphere + sun; }
 };
 
-// unitLetter is "f" or "c".
+// The report's text, every value placed as extracted. unitLetter "c" gives metric words, any
+// other letter (normally "f") the standard ones; an invalid time reads as midnight.
 ReportSections ComposeReport(const FeedValues& values, const QString& unitLetter,
                              const SectionSwitches& switches, const QString& greeting,
                              const ReportTime& time);
