@@ -1,0 +1,375 @@
+#include "report/EspeakEngine.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using Samples = std::vector<short>;
+
+// What the engine did to its sound device.
+struct DeviceLog {
+    std::mutex mutex;
+    Samples samples;
+    std::vector<size_t> flushedAt; // sample count at each flush
+    int opened = 0;
+    int closed = 0;
+    int writesLeft = -1; // writes until the device fails; -1 never
+    bool available = true;
+
+    bool settled() {
+        std::lock_guard lock(mutex);
+        return opened > 0 && opened == closed;
+    }
+    size_t sampleCount() {
+        std::lock_guard lock(mutex);
+        return samples.size();
+    }
+};
+
+// Stands in for the sound device, which tests cannot reach: keeps what it is given and, when
+// paced, takes as long over it as playing would.
+class FakeDevice final : public AudioOut {
+public:
+    FakeDevice(std::shared_ptr<DeviceLog> log, int sampleRate, bool paced)
+        : m_log(std::move(log))
+        , m_sampleRate(sampleRate)
+        , m_paced(paced) {}
+    ~FakeDevice() override {
+        std::lock_guard lock(m_log->mutex);
+        ++m_log->closed;
+    }
+    FakeDevice(const FakeDevice&) = delete;
+    FakeDevice& operator=(const FakeDevice&) = delete;
+
+    bool write(const short* samples, size_t count) override {
+        {
+            std::lock_guard lock(m_log->mutex);
+            if (m_log->writesLeft == 0)
+                return false;
+            if (m_log->writesLeft > 0)
+                --m_log->writesLeft;
+            m_log->samples.insert(m_log->samples.end(), samples, samples + count);
+        }
+        if (m_paced)
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(static_cast<long long>(count) * 1000000 / m_sampleRate));
+        return true;
+    }
+    bool drain() override { return true; }
+    void flush() override {
+        std::lock_guard lock(m_log->mutex);
+        m_log->flushedAt.push_back(m_log->samples.size());
+    }
+    int bufferMs() const override { return 0; }
+
+private:
+    std::shared_ptr<DeviceLog> m_log;
+    int m_sampleRate;
+    bool m_paced;
+};
+
+AudioOpener fakeDevices(const std::shared_ptr<DeviceLog>& log, bool paced) {
+    return [log, paced](int sampleRate, int, QString* error) -> std::unique_ptr<AudioOut> {
+        std::lock_guard lock(log->mutex);
+        if (!log->available) {
+            *error = QStringLiteral("no device");
+            return nullptr;
+        }
+        ++log->opened;
+        return std::make_unique<FakeDevice>(log, sampleRate, paced);
+    };
+}
+
+const QString kLong = QStringLiteral(
+    "Good morning. It is seven thirty. In Springfield it is partly cloudy and forty five "
+    "degrees, with winds from the north west at twelve miles per hour. Today's forecast calls "
+    "for scattered showers in the afternoon, with a low of thirty eight and a high of fifty two.");
+
+// What the engine gives for each text, synthesised on its own.
+std::vector<Samples> synthesise(const QStringList& texts, const QString& voice = {}) {
+    EspeakEngine engine(fakeDevices(std::make_shared<DeviceLog>(), false));
+    if (!voice.isEmpty())
+        engine.SetVoice({voice, voice});
+    std::vector<Samples> pieces;
+    for (const QString& text : texts)
+        pieces.push_back(engine.Synthesise(text));
+    return pieces;
+}
+
+// The code Speak fails with, or 0 when it succeeds.
+int speakError(SpeechEngine& engine, const QString& text) {
+    try {
+        engine.Speak(text, SpeechEngine::SVSFlagsAsync);
+        return 0;
+    } catch (const NimbrelError& e) {
+        return e.code();
+    }
+}
+
+// Loudness every 10 ms.
+std::vector<double> envelope(const Samples& samples) {
+    constexpr size_t frame = 22050 / 100;
+    std::vector<double> out;
+    for (size_t at = 0; at + frame <= samples.size(); at += frame) {
+        double sum = 0;
+        for (size_t i = at; i < at + frame; ++i)
+            sum += std::abs(static_cast<double>(samples[i]));
+        out.push_back(sum / frame);
+    }
+    return out;
+}
+
+double correlation(const std::vector<double>& x, size_t xFrom, const std::vector<double>& y) {
+    const size_t n = std::min(x.size() - std::min(xFrom, x.size()), y.size());
+    if (n < 5)
+        return 0.0;
+    double mx = 0, my = 0;
+    for (size_t i = 0; i < n; ++i) {
+        mx += x[xFrom + i];
+        my += y[i];
+    }
+    mx /= static_cast<double>(n);
+    my /= static_cast<double>(n);
+    double sxy = 0, sxx = 0, syy = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sxy += (x[xFrom + i] - mx) * (y[i] - my);
+        sxx += (x[xFrom + i] - mx) * (x[xFrom + i] - mx);
+        syy += (y[i] - my) * (y[i] - my);
+    }
+    return sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : 0.0;
+}
+
+// Whether heard is the pieces one after another. espeak-ng adds a little noise of its own and
+// carries some state from one text to the next, so a text never gives the same samples twice:
+// compare how the loudness goes, letting each piece start up to 100 ms early or late.
+bool soundsLike(const Samples& heard, const std::vector<Samples>& pieces, QString* report) {
+    const std::vector<double> whole = envelope(heard);
+    size_t expected = 0;
+    size_t at = 0;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const std::vector<double> piece = envelope(pieces[k]);
+        double best = 0.0;
+        for (size_t from = at > 10 ? at - 10 : 0; from <= at + 10; ++from)
+            best = std::max(best, correlation(whole, from, piece));
+        *report += QStringLiteral("piece %1: likeness %2; ").arg(k).arg(best, 0, 'f', 3);
+        if (best < 0.9)
+            return false;
+        at += piece.size();
+        expected += pieces[k].size();
+    }
+    *report += QStringLiteral("%1 samples heard, %2 expected").arg(heard.size()).arg(expected);
+    const auto slack = static_cast<double>(expected) * 0.02 + 2205;
+    return std::abs(static_cast<double>(heard.size()) - static_cast<double>(expected)) < slack;
+}
+
+#define QVERIFY_SOUNDS_LIKE(heard, ...)                                                            \
+    do {                                                                                           \
+        QString why_;                                                                              \
+        QVERIFY2(soundsLike(heard, __VA_ARGS__, &why_), qPrintable(why_));                         \
+    } while (false)
+
+double rms(const Samples& samples) {
+    double sum = 0;
+    for (short s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+} // namespace
+
+class TestEspeakEngine final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listsVoicesInAStableOrder();
+    void speaksTextAsAudio_data();
+    void speaksTextAsAudio();
+    void queuesInOrder_data();
+    void queuesInOrder();
+    void purgeCutsOffSpeechInProgress_data();
+    void purgeCutsOffSpeechInProgress();
+    void voiceChangesTheSound();
+    void refusesUnknownVoice();
+    void missingDeviceFailsSpeak();
+    void lostDeviceIsReportedByTheNextSpeak();
+    void destructionStopsSpeechPromptly();
+};
+
+void TestEspeakEngine::listsVoicesInAStableOrder() {
+    auto log = std::make_shared<DeviceLog>();
+    const VoiceTokens first = EspeakEngine(fakeDevices(log, false)).GetVoices();
+    EspeakEngine engine(fakeDevices(log, false));
+    QVERIFY(!first.empty());
+    const VoiceTokens again = engine.GetVoices();
+    QCOMPARE(again.size(), first.size());
+    for (size_t i = 0; i < first.size(); ++i) {
+        QCOMPARE(again[i].id, first[i].id);
+        QCOMPARE(again[i].GetDescription(), first[i].GetDescription());
+        QVERIFY(!first[i].GetDescription().isEmpty());
+    }
+    QVERIFY(std::any_of(first.begin(), first.end(), [](const VoiceToken& v) {
+        return v.GetDescription() == QStringLiteral("English (America)");
+    }));
+}
+
+void TestEspeakEngine::speaksTextAsAudio_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("minMs");
+    QTest::addColumn<int>("maxMs");
+
+    QTest::newRow("a sentence") << QStringLiteral("It is 45 degrees and partly cloudy.") << 1500
+                                << 6000;
+    QTest::newRow("non-ASCII text") << QStringLiteral(u"Zürich, 12°, café") << 500 << 6000;
+}
+
+void TestEspeakEngine::speaksTextAsAudio() {
+    QFETCH(QString, text);
+    QFETCH(int, minMs);
+    QFETCH(int, maxMs);
+
+    auto log = std::make_shared<DeviceLog>();
+    EspeakEngine engine(fakeDevices(log, false));
+    engine.Speak(text, SpeechEngine::SVSFlagsAsync);
+    QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
+    const auto ms = static_cast<int>(log->samples.size() * 1000 / 22050);
+    QVERIFY2(ms >= minMs && ms <= maxMs, qPrintable(QStringLiteral("%1 ms").arg(ms)));
+    QVERIFY2(rms(log->samples) > 300.0, qPrintable(QString::number(rms(log->samples))));
+}
+
+void TestEspeakEngine::queuesInOrder_data() {
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QList<int>>("flags");
+    QTest::addColumn<QStringList>("heard");
+
+    const QString a = QStringLiteral("Sunrise at six.");
+    const QString b = QStringLiteral("Humidity fifty percent.");
+    const QString c = QStringLiteral("Sunset at eight.");
+    QTest::newRow("flags 1 keeps the order")
+        << QStringList{a, b, c} << QList<int>{1, 1, 1} << QStringList{a, b, c};
+    QTest::newRow("empty texts add nothing")
+        << QStringList{a, {}, b, {}} << QList<int>{3, 1, 1, 1} << QStringList{a, b};
+    QTest::newRow("purge with nothing queued speaks the text")
+        << QStringList{c} << QList<int>{3} << QStringList{c};
+}
+
+void TestEspeakEngine::queuesInOrder() {
+    QFETCH(QStringList, texts);
+    QFETCH(QList<int>, flags);
+    QFETCH(QStringList, heard);
+
+    auto log = std::make_shared<DeviceLog>();
+    {
+        EspeakEngine engine(fakeDevices(log, false));
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            engine.Speak(texts[i], flags[i]);
+        QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
+    }
+    QVERIFY_SOUNDS_LIKE(log->samples, synthesise(heard));
+}
+
+void TestEspeakEngine::purgeCutsOffSpeechInProgress_data() {
+    QTest::addColumn<QString>("next");
+
+    QTest::newRow("a new text") << QStringLiteral("Good evening.");
+    QTest::newRow("an empty text") << QString();
+}
+
+void TestEspeakEngine::purgeCutsOffSpeechInProgress() {
+    QFETCH(QString, next);
+
+    const Samples whole = synthesise({kLong}).front();
+    QVERIFY(whole.size() > 22050 * 8);
+
+    auto log = std::make_shared<DeviceLog>();
+    EspeakEngine engine(fakeDevices(log, true));
+    engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
+    engine.Speak(QStringLiteral("This must never be heard."), SpeechEngine::SVSFlagsAsync);
+    QTRY_VERIFY(log->sampleCount() > 22050 / 2);
+    engine.Speak(next, SpeechEngine::SVSFlagsAsync | SpeechEngine::SVSFPurgeBeforeSpeak);
+    QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
+
+    std::lock_guard lock(log->mutex);
+    QCOMPARE(log->flushedAt.size(), size_t{1});
+    const size_t cut = log->flushedAt.front();
+    QVERIFY2(cut < whole.size() / 2,
+             qPrintable(QStringLiteral("cut at %1 of %2").arg(cut).arg(whole.size())));
+    const auto cutAt = log->samples.begin() + static_cast<long>(cut);
+    QVERIFY_SOUNDS_LIKE(Samples(log->samples.begin(), cutAt),
+                        {Samples(whole.begin(), whole.begin() + static_cast<long>(cut))});
+    const Samples after(cutAt, log->samples.end());
+    if (next.isEmpty())
+        QVERIFY(after.empty());
+    else
+        QVERIFY_SOUNDS_LIKE(after, synthesise({next}));
+}
+
+void TestEspeakEngine::voiceChangesTheSound() {
+    const QString text = QStringLiteral("Partly cloudy.");
+    const Samples american = synthesise({text}, QStringLiteral("English (America)")).front();
+    const Samples scottish = synthesise({text}, QStringLiteral("English (Scotland)")).front();
+    QVERIFY(!american.empty());
+    QVERIFY(!scottish.empty());
+    QString report;
+    QVERIFY(!soundsLike(american, {scottish}, &report));
+    QVERIFY_SOUNDS_LIKE(synthesise({text}, QStringLiteral("English (America)")).front(),
+                        {american});
+}
+
+void TestEspeakEngine::refusesUnknownVoice() {
+    auto log = std::make_shared<DeviceLog>();
+    EspeakEngine engine(fakeDevices(log, false));
+    try {
+        engine.SetVoice({QStringLiteral("No Such Voice"), QStringLiteral("No Such Voice")});
+        QFAIL("an unknown voice was accepted");
+    } catch (const NimbrelError& e) {
+        QCOMPARE(e.code(), ErrorCode::SpeechSetVoiceFailed);
+    }
+}
+
+void TestEspeakEngine::missingDeviceFailsSpeak() {
+    auto log = std::make_shared<DeviceLog>();
+    log->available = false;
+    EspeakEngine engine(fakeDevices(log, false));
+    QCOMPARE(speakError(engine, QStringLiteral("Hello.")), ErrorCode::SpeechNoAudioDevice);
+    log->available = true;
+    engine.Speak(QStringLiteral("Hello."), SpeechEngine::SVSFlagsAsync);
+    QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
+    QVERIFY(rms(log->samples) > 300.0);
+}
+
+void TestEspeakEngine::lostDeviceIsReportedByTheNextSpeak() {
+    auto log = std::make_shared<DeviceLog>();
+    log->writesLeft = 5;
+    EspeakEngine engine(fakeDevices(log, false));
+    engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
+    engine.Speak(QStringLiteral("Queued behind it."), SpeechEngine::SVSFlagsAsync);
+    QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
+    QCOMPARE(log->opened, 1);
+
+    log->available = false;
+    QCOMPARE(speakError(engine, QStringLiteral("Hello.")), ErrorCode::SpeechNoAudioDevice);
+}
+
+void TestEspeakEngine::destructionStopsSpeechPromptly() {
+    auto log = std::make_shared<DeviceLog>();
+    QElapsedTimer timer;
+    {
+        EspeakEngine engine(fakeDevices(log, true));
+        engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
+        engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
+        QTRY_VERIFY(log->sampleCount() > 22050 / 4);
+        timer.start();
+    }
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QStringLiteral("%1 ms").arg(timer.elapsed())));
+    QVERIFY(log->settled());
+    QVERIFY(log->sampleCount() < 22050 * 2);
+}
+
+QTEST_GUILESS_MAIN(TestEspeakEngine)
+#include "tst_espeakengine.moc"
