@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLockFile>
 #include <QMessageBox>
@@ -76,9 +77,11 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::ExitBtn_Click() {
-    const auto answer = QMessageBox::question(
-        this, QString(), QStringLiteral("Are you sure you want to exit Nimbrel?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    // No title of its own: the application's title stands over the question.
+    const auto answer =
+        QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
+                              QStringLiteral("Are you sure you want to exit Nimbrel?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         close();
 }

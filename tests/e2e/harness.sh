@@ -119,6 +119,9 @@ start_program() {
 # The program's top-level window, once mapped.
 main_window() { xdotool search --onlyvisible --name '^Nimbrel 1\.61$' 2>/dev/null | head -n 1; }
 
+window_mapped() { [ -n "$(main_window)" ]; }
+tray_has_one_icon() { [ "$(tray_icon_count)" -eq 1 ]; }
+
 store() { mkdir -p "$DATA_DIR"; printf '%s\r\n' "$2" >"$DATA_DIR/$1"; }
 
 # Seconds of the recording whose level passes a threshold, as "start end" lines of sound spans.
@@ -127,6 +130,8 @@ sound_spans() {
     /^;/ { next }
     { t = $1; a = ($2 < 0 ? -$2 : $2)
       if (a > 0.01) { if (!on) { start = t; on = 1 } last = t }
-      else if (on && t - last > 0.12) { printf "%.3f %.3f\n", start, last; on = 0 } }
-    END { if (on) printf "%.3f %.3f\n", start, last }'
+      else if (on && t - last > 0.12) { span(); on = 0 } }
+    # Clicks of a few milliseconds are not sounds.
+    function span() { if (last - start >= 0.03) printf "%.3f %.3f\n", start, last }
+    END { if (on) span() }'
 }

@@ -14,7 +14,7 @@ install_program
 
 first_start() {
   start_program
-  wait_for 15 test -n "$(main_window)" || fail "the window was not mapped"
+  wait_for 15 window_mapped || fail "the window was not mapped"
   [ "$(tray_icon_count)" -eq 0 ] || fail "a tray icon exists on a first start"
   note "window mapped, no tray icon"
 }
@@ -22,14 +22,14 @@ first_start() {
 tray_start() {
   store citydat.txt 90012
   start_program
-  wait_for 15 test "$(tray_icon_count)" -eq 1 || fail "no tray icon appeared"
+  wait_for 15 tray_has_one_icon || fail "no tray icon appeared"
   sleep 1
   [ -z "$(main_window)" ] || fail "the window is mapped although a ZIP code is stored"
   [ "$(tray_icon_count)" -eq 1 ] || fail "expected exactly one tray icon, found $(tray_icon_count)"
   local icon; icon=$(tray_icons | head -n 1)
   local started; started=$(date +%s%N)
   xdotool mousemove --window "$icon" 5 5 click 1
-  wait_for 10 test -n "$(main_window)" || fail "a left click on the icon did not map the window"
+  wait_for 10 window_mapped || fail "a left click on the icon did not map the window"
   note "tray click to window mapped: $(( ($(date +%s%N) - started) / 1000000 )) ms"
 }
 
@@ -48,11 +48,11 @@ test_button() {
   start_pulse
   start_feed
   start_program
-  wait_for 15 test -n "$(main_window)" || fail "the window was not mapped"
+  wait_for 15 window_mapped || fail "the window was not mapped"
   local window; window=$(main_window)
   start_recording
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
-  xdotool key --window "$window" alt+t
+  xdotool key alt+t
   wait_for 20 test -s "$DATA_DIR/greetdat.txt" || fail "no announcement: greetdat.txt was not written"
   sleep 6
   stop_recording
@@ -86,16 +86,16 @@ scheduled() {
 exit_yes() {
   store citydat.txt 90012
   start_program
-  wait_for 15 test "$(tray_icon_count)" -eq 1 || fail "no tray icon appeared"
+  wait_for 15 tray_has_one_icon || fail "no tray icon appeared"
   xdotool mousemove --window "$(tray_icons | head -n 1)" 5 5 click 1
-  wait_for 10 test -n "$(main_window)" || fail "the window did not come back"
+  wait_for 10 window_mapped || fail "the window did not come back"
   local window; window=$(main_window)
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
-  xdotool key --window "$window" alt+x
+  xdotool key alt+x
   wait_for 10 xdotool search --onlyvisible --name '^Nimbrel$' || fail "no exit question"
   local question; question=$(xdotool search --onlyvisible --name '^Nimbrel$' | head -n 1)
   xdotool windowfocus --sync "$question" 2>/dev/null || true
-  xdotool key --window "$question" alt+y
+  xdotool key alt+y
   wait_for 10 bash -c "! kill -0 $PROGRAM_PID" || fail "the program did not end after Yes"
   [ "$(tray_icon_count)" -eq 0 ] || fail "the tray icon is still there"
   note "exit answered Yes: process ended, icon gone"
@@ -103,7 +103,7 @@ exit_yes() {
 
 second_start() {
   start_program
-  wait_for 15 test -n "$(main_window)" || fail "the first instance did not start"
+  wait_for 15 window_mapped || fail "the first instance did not start"
   local started; started=$(date +%s%N)
   timeout 10 "$NIMBREL" >"$E2E_DIR/second.log" 2>&1 || fail "the second start failed or hung ($?)"
   note "second start ended after $(( ($(date +%s%N) - started) / 1000000 )) ms"
