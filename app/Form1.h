@@ -2,6 +2,7 @@
 
 #include "app/Form1Deps.h"
 #include "report/SpeechEngine.h"
+#include "schedule/ScheduleClock.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -106,4 +107,7 @@ private:
     ReportAnnouncement* m_announcement = nullptr; // the announcement under way, if any
     bool m_loading = false; // true while the load step applies stored settings
     std::unique_ptr<QLockFile> m_instanceLock;
+
+    // Announcement schedule: what the minute tick keeps between ticks.
+    ScheduleClockState m_scheduleClock;
 };

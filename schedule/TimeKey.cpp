@@ -1,0 +1,63 @@
+#include "schedule/TimeKey.h"
+
+namespace {
+
+std::vector<ProbedTime> buildProbingOrder() {
+    std::vector<ProbedTime> times;
+    times.reserve(1440);
+    for (const QString& period : {QStringLiteral("AM"), QStringLiteral("PM")}) {
+        for (int hour = 1; hour <= 12; ++hour) {
+            for (int minute = 0; minute <= 59; ++minute) {
+                const ScheduleTime time{TwoDigits(hour), TwoDigits(minute), period};
+                const QString key = time.key();
+                times.push_back({time.row(), EntryFileName(key), MarkerFileName(key)});
+            }
+        }
+    }
+    return times;
+}
+
+} // namespace
+
+QString TwoDigits(int number) {
+    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+}
+
+QString ScheduleTime::row() const {
+    return RowText(hour, minute, period);
+}
+
+QString ScheduleTime::key() const {
+    return hour + minute + period;
+}
+
+QString RowText(const QString& hour, const QString& minute, const QString& period) {
+    return hour + QLatin1Char(':') + minute + QLatin1Char(' ') + period;
+}
+
+QString TimeKey(const QString& rowText) {
+    QString key = rowText;
+    key.remove(QLatin1Char(':'));
+    key.remove(QLatin1Char(' '));
+    return key;
+}
+
+QString EntryFileName(const QString& key) {
+    return key + QStringLiteral(".tim");
+}
+
+QString MarkerFileName(const QString& key) {
+    return key + QStringLiteral(".spk");
+}
+
+QString ClockText(QTime time) {
+    const int hour24 = time.hour();
+    const int hour12 = hour24 % 12 == 0 ? 12 : hour24 % 12;
+    const QString period = hour24 < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+    return RowText(TwoDigits(hour12), TwoDigits(time.minute()), period);
+}
+
+const std::vector<ProbedTime>& ProbingOrder() {
+    static const std::vector<ProbedTime> times = buildProbingOrder();
+    return times;
+}
