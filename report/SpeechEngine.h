@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/ErrorCodes.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -35,7 +37,12 @@ public:
 };
 
 // The token at a position of the collection; throws NimbrelError(SpeechNoVoice) when out of range.
-VoiceToken Item(const VoiceTokens& voices, int position);
+inline VoiceToken Item(const VoiceTokens& voices, int position) {
+    if (position < 0 || static_cast<size_t>(position) >= voices.size())
+        throw NimbrelError(ErrorCode::SpeechNoVoice,
+                           QStringLiteral("No voice at position %1").arg(position));
+    return voices[static_cast<size_t>(position)];
+}
 
 // Creates an engine; returns null when none can be created.
 using SpeechEngineFactory = std::function<std::unique_ptr<SpeechEngine>()>;
