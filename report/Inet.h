@@ -25,7 +25,8 @@ public:
 
     // GETs url and returns its body decoded as UTF-8. Only a 2xx answer of at most kMaxBodyBytes,
     // complete within the time-out, counts; anything else emits StateChanged(icError) and then
-    // throws NimbrelError with a feed code (ErrorCode::Feed*). Redirects are not followed.
+    // throws NimbrelError with a feed code (ErrorCode::Feed*). Redirects are not followed. When the
+    // application quits during the wait, it throws FeedOther without the error state.
     QString OpenURL(const QString& url);
 
     std::chrono::milliseconds timeout() const { return m_timeout; }

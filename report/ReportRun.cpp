@@ -3,6 +3,7 @@
 #include "report/ErrorCodes.h"
 #include "report/GetAttrValue.h"
 
+#include <QFile>
 #include <QUrl>
 
 namespace {
@@ -29,6 +30,15 @@ QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QStrin
     return QStringLiteral("http://") + feedHost + QStringLiteral("/forecastrss?p=") +
            QString::fromLatin1(QUrl::toPercentEncoding(TrimBlanks(zip))) + QStringLiteral("&u=") +
            unitLetter;
+}
+
+WriteResult RememberSetting(const QString& dataDir, Settings::File file, const QString& value) {
+    const QByteArray line = value.toUtf8() + "\r\n";
+    QFile stored(Settings::PathOf(dataDir, file));
+    if (stored.open(QIODevice::ReadOnly) && stored.size() == line.size() &&
+        stored.readAll() == line)
+        return {};
+    return Settings::Write(dataDir, file, value);
 }
 
 ReportAnnouncement::ReportAnnouncement(ReportParts parts)

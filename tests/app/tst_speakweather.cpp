@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <optional>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 using Spoken = RecordingSpeechEngine::Spoken;
 
@@ -133,17 +135,14 @@ class tst_SpeakWeather final : public QObject {
 private Q_SLOTS:
     void goodDocument_data();
     void goodDocument();
-    void cityTest_data();
-    void cityTest();
     void zipInRequest_data();
     void zipInRequest();
-    void repeatsAreBounded_data();
-    void repeatsAreBounded();
-    void fetchFailures_data();
-    void fetchFailures();
+    void outcomes_data();
+    void outcomes();
     void speechFailures_data();
     void speechFailures();
     void settingsWriteFailure();
+    void unchangedSettingsKeepTheirFiles();
     void errorStateStartsAnnouncement_data();
     void errorStateStartsAnnouncement();
     void testButtonDisabledDuringRun();
@@ -209,38 +208,6 @@ void tst_SpeakWeather::goodDocument() {
     QCOMPARE(rig.stored("greetdat.txt"), greeting.toUtf8() + "\r\n");
 }
 
-void tst_SpeakWeather::cityTest_data() {
-    QTest::addColumn<QByteArray>("body");
-
-    FeedDocuments::Values noCity;
-    noCity.city.clear();
-    QByteArray mentionsNotFound = FeedDocuments::document();
-    mentionsNotFound.replace("<ttl>", "<!-- radar station not found -->\n<ttl>");
-
-    QTest::newRow("unknown ZIP answer") << FeedDocuments::notFound();
-    QTest::newRow("not found inside a good document") << mentionsNotFound;
-    QTest::newRow("empty city") << FeedDocuments::document(noCity);
-    QTest::newRow("empty body") << QByteArray();
-}
-
-void tst_SpeakWeather::cityTest() {
-    QFETCH(QByteArray, body);
-
-    Rig rig;
-    rig.server.serve(FeedServer::document(body));
-    rig.form->hide();
-
-    rig.form->SpeakItBtn->click();
-
-    QCOMPARE(rig.form->CityFound->text(), QStringLiteral("ZIP Not Found"));
-    QCOMPARE(rig.weather(), QStringLiteral("Please enter your ZIP code."));
-    QVERIFY(rig.form->isVisible());
-    QCOMPARE(rig.server.requestCount(), 1);
-    QCOMPARE(rig.spoken(), QList<Spoken>());
-    QCOMPARE(rig.stored("citydat.txt"), QByteArray("<missing>"));
-    QCOMPARE(rig.stored("greetdat.txt"), QByteArray("<missing>"));
-}
-
 void tst_SpeakWeather::zipInRequest_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("query");
@@ -278,78 +245,94 @@ void tst_SpeakWeather::zipInRequest() {
     QCOMPARE(rig.spoken().size(), 4);
 }
 
-void tst_SpeakWeather::repeatsAreBounded_data() {
+void tst_SpeakWeather::outcomes_data() {
     QTest::addColumn<QList<FeedServer::Answer>>("answers");
+    QTest::addColumn<bool>("refused");
     QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("city");
     QTest::addColumn<QString>("weather");
     QTest::addColumn<bool>("announced");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("shown");
 
-    const FeedServer::Answer good = FeedServer::document(FeedDocuments::document());
+    const QByteArray feed = FeedDocuments::document();
+    const FeedServer::Answer good = FeedServer::document(feed);
     const FeedServer::Answer missing = FeedServer::document(withoutTemperature());
     const FeedServer::Answer failing = FeedServer::status(500);
     const QString report = joined(kFullReport);
+    const QString la = QStringLiteral("Los Angeles");
+    const QString earlier = QStringLiteral("Pasadena"); // the previous run's city
+    const QString notFound = QStringLiteral("ZIP Not Found");
+    const QString enterZip = QStringLiteral("Please enter your ZIP code.");
+    FeedDocuments::Values noCity;
+    noCity.city.clear();
+    QByteArray mentionsNotFound = feed;
+    mentionsNotFound.replace("<ttl>", "<!-- radar station not found -->\n<ttl>");
 
-    QTest::newRow("value always missing") << QList{missing} << 3 << kIncompleteMessage << false;
-    QTest::newRow("missing once") << QList{missing, good} << 2 << report << true;
-    QTest::newRow("missing twice") << QList{missing, missing, good} << 3 << report << true;
-    QTest::newRow("missing, failing, good") << QList{missing, failing, good} << 3 << report << true;
+    QTest::newRow("unknown ZIP") << QList{FeedServer::document(FeedDocuments::notFound())} << false
+                                 << 1 << notFound << enterZip << false << false << true;
+    QTest::newRow("not found inside a good document")
+        << QList{FeedServer::document(mentionsNotFound)} << false << 1 << notFound << enterZip
+        << false << false << true;
+    QTest::newRow("empty city") << QList{FeedServer::document(FeedDocuments::document(noCity))}
+                                << false << 1 << notFound << enterZip << false << false << true;
+    QTest::newRow("empty body") << QList{FeedServer::document({})} << false << 1 << notFound
+                                << enterZip << false << false << true;
+
+    QTest::newRow("value always missing")
+        << QList{missing} << false << 3 << la << kIncompleteMessage << false << true << false;
+    QTest::newRow("missing once") << QList{missing, good} << false << 2 << la << report << true
+                                  << true << false;
+    QTest::newRow("missing, failing, good")
+        << QList{missing, failing, good} << false << 3 << la << report << true << true << false;
     QTest::newRow("missing, then failing at the bound")
-        << QList{missing, failing, failing, good} << 3 << kRetrievalMessage << false;
+        << QList{missing, failing, failing, good} << false << 3 << la << kRetrievalMessage << false
+        << true << false;
     QTest::newRow("failing, then missing at the bound")
-        << QList{failing, missing, missing, good} << 3 << kIncompleteMessage << false;
+        << QList{failing, missing, missing, good} << false << 3 << la << kIncompleteMessage << false
+        << true << false;
+
+    QTest::newRow("500") << QList{failing} << false << 3 << earlier << kRetrievalMessage << false
+                         << false << false;
+    QTest::newRow("404 with a feed inside")
+        << QList{FeedServer::status(404, feed)} << false << 3 << earlier << kRetrievalMessage
+        << false << false << false;
+    QTest::newRow("never answers") << QList{FeedServer::silent(30s)} << false << 3 << earlier
+                                   << kRetrievalMessage << false << false << false;
+    QTest::newRow("connection refused")
+        << QList{good} << true << 0 << earlier << kRetrievalMessage << false << false << false;
 }
 
-void tst_SpeakWeather::repeatsAreBounded() {
+void tst_SpeakWeather::outcomes() {
     QFETCH(QList<FeedServer::Answer>, answers);
+    QFETCH(bool, refused);
     QFETCH(int, requests);
+    QFETCH(QString, city);
     QFETCH(QString, weather);
     QFETCH(bool, announced);
-
-    Rig rig;
-    rig.server.serveInTurn(answers);
-
-    rig.form->SpeakItBtn->click();
-
-    QCOMPARE(rig.server.requestCount(), requests);
-    QCOMPARE(rig.weather(), weather);
-    QCOMPARE(rig.spoken(), announced ? kFullReport : QList<Spoken>());
-    QVERIFY(rig.form->SpeakItBtn->isEnabled());
-}
-
-void tst_SpeakWeather::fetchFailures_data() {
-    QTest::addColumn<FeedServer::Answer>("answer");
-    QTest::addColumn<bool>("refused");
-
-    const QByteArray feed = FeedDocuments::document();
-    QTest::newRow("500") << FeedServer::status(500) << false;
-    QTest::newRow("404 with a feed inside") << FeedServer::status(404, feed) << false;
-    QTest::newRow("2 MB body") << FeedServer::document(feed + QByteArray(2'000'000, ' ')) << false;
-    QTest::newRow("dropped mid-body") << FeedServer::droppedMidBody(feed) << false;
-    QTest::newRow("never answers") << FeedServer::silent(30s) << false;
-    QTest::newRow("connection refused") << FeedServer::document(feed) << true;
-}
-
-void tst_SpeakWeather::fetchFailures() {
-    QFETCH(FeedServer::Answer, answer);
-    QFETCH(bool, refused);
+    QFETCH(bool, stored);
+    QFETCH(bool, shown);
 
     RigOptions options;
     options.fetchTimeout = 300ms;
     if (refused)
         options.feedHost = closedPort();
     Rig rig(options);
-    rig.server.serve(answer);
+    rig.server.serveInTurn(answers);
     rig.form->CityFound->setText(QStringLiteral("Pasadena"));
+    rig.form->hide();
 
     rig.form->SpeakItBtn->click();
 
-    QCOMPARE(rig.weather(), kRetrievalMessage);
-    QCOMPARE(rig.form->CityFound->text(), QStringLiteral("Pasadena"));
-    if (!refused)
-        QCOMPARE(rig.server.requestCount(), 3); // the first run and two repeats, no more
-    QCOMPARE(rig.spoken(), QList<Spoken>());
-    QCOMPARE(rig.stored("citydat.txt"), QByteArray("<missing>"));
-    QCOMPARE(rig.stored("greetdat.txt"), QByteArray("<missing>"));
+    // Repeats stop at three runs in all, whatever the feed does.
+    QCOMPARE(rig.server.requestCount(), requests);
+    QCOMPARE(rig.form->CityFound->text(), city);
+    QCOMPARE(rig.weather(), weather);
+    QCOMPARE(rig.spoken(), announced ? kFullReport : QList<Spoken>());
+    QCOMPARE(rig.stored("citydat.txt"), stored ? QByteArray("90012\r\n") : "<missing>");
+    QCOMPARE(rig.stored("greetdat.txt"), stored ? QByteArray("Hello\r\n") : "<missing>");
+    QCOMPARE(rig.form->isVisible(), shown);
+    QVERIFY(rig.form->SpeakItBtn->isEnabled());
 }
 
 void tst_SpeakWeather::speechFailures_data() {
@@ -408,6 +391,28 @@ void tst_SpeakWeather::settingsWriteFailure() {
     QCOMPARE(rig.stored("greetdat.txt"), QByteArray("<missing>"));
     QCOMPARE(rig.spoken(), QList<Spoken>());
     QCOMPARE(rig.server.requestCount(), 1);
+}
+
+void tst_SpeakWeather::unchangedSettingsKeepTheirFiles() {
+    Rig rig;
+    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    const auto inode = [&](const char* name) {
+        struct stat info {};
+        const QByteArray path =
+            QFile::encodeName(rig.form->dataDir() + QLatin1Char('/') + QLatin1String(name));
+        return ::stat(path.constData(), &info) == 0 ? info.st_ino : ino_t{0};
+    };
+    rig.form->SpeakItBtn->click();
+    const ino_t city = inode("citydat.txt");
+    const ino_t greeting = inode("greetdat.txt");
+    QVERIFY(city != 0 && greeting != 0);
+
+    rig.form->Greeting->setText(QStringLiteral("Good morning"));
+    rig.form->SpeakItBtn->click();
+
+    QCOMPARE(inode("citydat.txt"), city); // same line: not replaced
+    QVERIFY(inode("greetdat.txt") != greeting);
+    QCOMPARE(rig.stored("greetdat.txt"), QByteArray("Good morning\r\n"));
 }
 
 void tst_SpeakWeather::errorStateStartsAnnouncement_data() {

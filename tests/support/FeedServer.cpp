@@ -100,6 +100,10 @@ FeedServer::FeedServer()
     if (m_port <= 0)
         throw std::runtime_error("FeedServer: no free port on 127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() is ignored until the server runs: without this wait, a quick destruction could
+    // leave the thread listening for ever.
+    while (!m_server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 FeedServer::~FeedServer() {
