@@ -1,0 +1,25 @@
+#include "app/RealDeps.h"
+
+#include "app/Version.h"
+#include "report/EspeakEngine.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+Form1Deps PrepareRealApplication() {
+    QApplication::setApplicationName(QStringLiteral("Nimbrel"));
+    QApplication::setDesktopFileName(QStringLiteral("nimbrel"));
+    // The window hides into the notification area; the program lives on without it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Form1Deps deps;
+    deps.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (deps.documentsDir.isEmpty())
+        deps.documentsDir = QDir::homePath() + QStringLiteral("/Documents");
+    deps.runtimeDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    deps.feedHost = QString::fromLatin1(kFeedHost);
+    deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
+    deps.createSpeechEngine = CreateEspeakEngine;
+    return deps;
+}
