@@ -18,7 +18,7 @@ constexpr const char* kUsage =
     "  --cache-entries N        most answers kept (default 10000)\n"
     "  --per-minute N, --per-hour N, --per-day N\n"
     "                           most upstream calls (default 500, 4500, 9000)\n"
-    "  --threads N              worker threads (default 8)\n"
+    "  --threads N              worker threads, one per open connection (default 32)\n"
     "  --help                   show this text\n";
 
 std::optional<std::size_t> Count(const std::string& text, std::size_t low, std::size_t high) {

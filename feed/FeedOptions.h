@@ -11,7 +11,7 @@ namespace feed {
 struct FeedOptions {
     std::string host = "127.0.0.1";
     int port = 8461;
-    std::size_t threads = 8;
+    std::size_t threads = 32;
     ServiceSettings service;
 };
 

@@ -22,7 +22,7 @@ FeedServer::FeedServer(const FeedOptions& options, const ZipTable& zips)
     server.set_read_timeout(5, 0);
     server.set_write_timeout(5, 0);
     server.set_keep_alive_timeout(5);
-    server.set_keep_alive_max_count(1000);
+    server.set_keep_alive_max_count(100);
     server.set_tcp_nodelay(true);
 
     server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {

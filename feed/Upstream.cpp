@@ -16,6 +16,7 @@ std::optional<std::string> Upstream::get(const std::string& pathAndQuery) const 
     client.set_read_timeout(m_timeout);
     client.set_write_timeout(m_timeout);
     client.set_keep_alive(false);
+    client.set_tcp_nodelay(true);
     client.set_follow_location(false);
 
     // The time-outs bound each wait; this bounds an answer that trickles in.

@@ -92,16 +92,13 @@ void TestFeedService::refusals_data() {
 
     QTest::newRow("no unit") << "/forecastrss?p=90210" << 400 << false;
     QTest::newRow("empty unit") << "/forecastrss?p=90210&u=" << 400 << false;
-    QTest::newRow("capital unit") << "/forecastrss?p=90210&u=F" << 400 << false;
     QTest::newRow("kelvin") << "/forecastrss?p=90210&u=k" << 400 << false;
     QTest::newRow("unknown ZIP") << "/forecastrss?p=00000&u=f" << 200 << true;
     QTest::newRow("military ZIP without coordinates") << "/forecastrss?p=34001&u=f" << 200 << true;
     QTest::newRow("no ZIP") << "/forecastrss?u=c" << 200 << true;
-    QTest::newRow("letters") << "/forecastrss?p=abcde&u=c" << 200 << true;
     QTest::newRow("smuggled parameter") << "/forecastrss?p=90210%26u%3Dc&u=f" << 200 << true;
     QTest::newRow("line break") << "/forecastrss?p=90210%0D%0AX:%20y&u=f" << 200 << true;
     QTest::newRow("other path") << "/forecastrss/more?p=90210&u=f" << 404 << false;
-    QTest::newRow("root") << "/" << 404 << false;
     QTest::newRow("long request") << QStringLiteral("/forecastrss?u=f&p=") + QString(300, u'9')
                                   << 414 << false;
 }
