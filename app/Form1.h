@@ -76,6 +76,7 @@ protected:
 
 private:
     void createControls();
+    void centreOnScreen();
     void connectEvents();
 
     // Event handlers, named after their control and event.

@@ -20,8 +20,11 @@ QRect twips(int left, int top, int width, int height) {
 const QColor kNavy(0, 0, 128);
 const QColor kYellow(255, 255, 0);
 
+// The design's captions were measured in a narrow sans-serif face; a metric-compatible one keeps
+// them whole ("Humidty / Pressure  / Vis." is cut off in wider faces), else the platform's own.
 QFont designFont(qreal pointSize, bool bold) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), font.family()});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -69,6 +72,8 @@ QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString&
 } // namespace
 
 void Form1::createControls() {
+    // The icon lives in this static library's resources, which the linker would otherwise drop.
+    Q_INIT_RESOURCE(nimbrel);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Nimbrel"));
     // Fixed dialog frame: close box only, no taskbar button.
@@ -80,7 +85,9 @@ void Form1::createControls() {
     palette.setColor(QPalette::Window, kNavy);
     setPalette(palette);
     setAutoFillBackground(true);
-    setWindowIcon(QIcon(QStringLiteral(":/nimbrel/nimbrel.png")));
+    QIcon sun(QStringLiteral(":/nimbrel/nimbrel.png"));
+    sun.addFile(QStringLiteral(":/nimbrel/nimbrel-16.png"));
+    setWindowIcon(sun);
 
     Label1 = yellowLabel(this, "Label1", twips(120, 0, 1695, 255), QStringLiteral("ZIP code"));
     Location = place<QLineEdit>(this, "Location", twips(120, 240, 2175, 285));

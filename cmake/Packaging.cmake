@@ -10,5 +10,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not libraries, so shlibdeps cannot see them: the voices and the sound server client.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, fonts-liberation2")
 include(CPack)

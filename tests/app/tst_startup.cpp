@@ -72,6 +72,7 @@ private Q_SLOTS:
         QVERIFY(form);
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel 1.61"));
+        QCOMPARE(form->windowIcon().availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
         const QRect screen = form->screen()->geometry();
         const QRect frame = form->frameGeometry();
         QCOMPARE(frame.left(), (screen.width() - frame.width()) / 2);
