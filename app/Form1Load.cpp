@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <future>
+
 namespace {
 
 template <typename Step> void runStep(Step&& step) {
@@ -47,9 +49,12 @@ bool Form1::Form_Load() {
         }
     }
 
+    // espeak-ng reads its voices from disk; let it do so while the window is filled, and take the
+    // engine when the voice list needs it.
+    std::future<std::unique_ptr<::SpeechEngine>> engine;
     runStep([&] {
         if (m_deps.createSpeechEngine)
-            SpeechEngine = m_deps.createSpeechEngine();
+            engine = std::async(std::launch::async, m_deps.createSpeechEngine);
     });
     runStep([&] { RefreshTimeList(); });
     setWindowTitle(QStringLiteral("Nimbrel %1.%2").arg(kVersionMajor).arg(kVersionMinor));
@@ -100,6 +105,10 @@ bool Form1::Form_Load() {
         });
     }
 
+    runStep([&] {
+        if (engine.valid())
+            SpeechEngine = engine.get();
+    });
     runStep([&] {
         if (!SpeechEngine)
             return;
