@@ -4,7 +4,7 @@
 
 #include "app/Module2.h"
 #include "app/Version.h"
-#include "settings/SettingsFiles.h"
+#include "settings/LoadSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -60,10 +60,13 @@ bool Form1::Form_Load() {
     setWindowTitle(QStringLiteral("Nimbrel %1.%2").arg(kVersionMajor).arg(kVersionMinor));
     runStep([&] { centreOnScreen(); });
 
+    QStringList hours, minutes;
     for (int hour = 1; hour <= 12; ++hour)
-        Combo1->addItem(twoDigits(hour));
+        hours.append(twoDigits(hour));
     for (int minute = 0; minute < 60; ++minute)
-        Combo2->addItem(twoDigits(minute));
+        minutes.append(twoDigits(minute));
+    Combo1->addItems(hours);
+    Combo2->addItems(minutes);
     Combo3->addItems({QStringLiteral("AM"), QStringLiteral("PM")});
     Combo1->setCurrentIndex(8);
     Combo2->setCurrentIndex(0);
@@ -71,39 +74,20 @@ bool Form1::Form_Load() {
 
     bool inTray = false;
     runStep([&] {
-        if (Settings::IsPresent(DataDir, Settings::File::City)) {
-            Location->setText(Settings::Read(DataDir, Settings::File::City));
+        const std::optional<QString> zip = Settings::LoadZip(DataDir);
+        Location->setText(zip.value_or(QStringLiteral("90012")));
+        if (zip)
             inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
-        } else {
-            Location->setText(QStringLiteral("90012"));
-        }
     });
-    runStep([&] {
-        Greeting->setText(Settings::IsPresent(DataDir, Settings::File::Greeting)
-                              ? Settings::Read(DataDir, Settings::File::Greeting)
-                              : QStringLiteral("Hello"));
-    });
-    runStep([&] {
-        const bool metric = Settings::IsPresent(DataDir, Settings::File::Units) &&
-                            Settings::Read(DataDir, Settings::File::Units) == QLatin1String("C");
-        (metric ? Option2 : Option1)->setChecked(true);
-    });
+    runStep([&] { Greeting->setText(Settings::LoadGreeting(DataDir)); });
+    runStep([&] { (Settings::LoadUnitsMetric(DataDir) ? Option2 : Option1)->setChecked(true); });
     const std::pair<Settings::File, QCheckBox*> sections[] = {{Settings::File::Wind, Check1},
                                                               {Settings::File::Location, Check3},
                                                               {Settings::File::Forecast, Check2},
                                                               {Settings::File::Sun, Check4},
                                                               {Settings::File::Atmosphere, Check5}};
-    for (const auto& [file, box] : sections) {
-        runStep([&] {
-            QString value = QStringLiteral("Y");
-            if (Settings::IsPresent(DataDir, file))
-                value = Settings::Read(DataDir, file);
-            else
-                Settings::Write(DataDir, file,
-                                value); // a folder that can't be written stays silent
-            box->setChecked(value != QLatin1String("N"));
-        });
-    }
+    for (const auto& [file, box] : sections)
+        runStep([&] { box->setChecked(Settings::LoadCheckBox(DataDir, file)); });
 
     runStep([&] {
         if (engine.valid())
@@ -117,16 +101,10 @@ bool Form1::Form_Load() {
             VoiceCB->addItem(voice.GetDescription());
         VoiceCB->setCurrentIndex(-1);
     });
+    // Selecting runs the voice list's handler, which hands the voice to the engine and stores it.
     runStep([&] {
-        int position = 0;
-        if (Settings::IsPresent(DataDir, Settings::File::Voice)) {
-            bool isNumber = false;
-            position = Settings::Read(DataDir, Settings::File::Voice).toInt(&isNumber);
-            if (!isNumber)
-                return;
-        }
-        if (position >= 0 && position < VoiceCB->count())
-            VoiceCB->setCurrentIndex(position);
+        if (const auto position = Settings::LoadVoicePosition(DataDir, VoiceCB->count()))
+            VoiceCB->setCurrentIndex(*position);
     });
 
     m_loading = false;
