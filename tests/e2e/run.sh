@@ -83,6 +83,36 @@ scheduled() {
   note "announced in its minute with no input"
 }
 
+# Alt+T against the installed nimbrel-feed, which asks a local Open-Meteo stand-in.
+feed_service() {
+  start_pulse
+  local upstream_port=18461 host=${NIMBREL_FEED_HOST%:*} port=${NIMBREL_FEED_HOST##*:}
+  "$UPSTREAM_DOUBLE" "$upstream_port" >"$E2E_DIR/upstream.log" 2>&1 &
+  E2E_PIDS+=($!)
+  "$PREFIX/bin/nimbrel-feed" --listen "$NIMBREL_FEED_HOST" --upstream "http://127.0.0.1:$upstream_port" \
+    >"$E2E_DIR/nimbrel-feed.log" 2>&1 &
+  local feed_pid=$!
+  E2E_PIDS+=($feed_pid)
+  wait_for 10 bash -c "exec 3<>/dev/tcp/$host/$port" || skip "nimbrel-feed cannot listen on $NIMBREL_FEED_HOST"
+  sleep 0.5
+  kill -0 "$feed_pid" 2>/dev/null || skip "another server holds $NIMBREL_FEED_HOST: $(cat "$E2E_DIR/nimbrel-feed.log")"
+  store greetdat.txt "Good morning"
+  start_program
+  wait_for 15 window_mapped || fail "the window was not mapped"
+  local window; window=$(main_window)
+  start_recording
+  xdotool windowfocus --sync "$window"
+  xdotool key alt+t
+  # The city test passed only if the service's document named a city.
+  wait_for 20 test -s "$DATA_DIR/citydat.txt" || fail "no announcement: $(cat "$E2E_DIR/nimbrel-feed.log")"
+  sleep 6
+  stop_recording
+  [ "$(cat "$DATA_DIR/greetdat.txt")" = $'Good morning\r' ] || fail "greetdat.txt holds $(od -c "$DATA_DIR/greetdat.txt")"
+  kill -0 "$feed_pid" 2>/dev/null || fail "nimbrel-feed ended during the run"
+  check_chime_then_speech
+  note "Alt+T through nimbrel-feed: city found, chime, then speech"
+}
+
 exit_yes() {
   store citydat.txt 90012
   start_program
