@@ -98,8 +98,11 @@ start_feed() {
   local host=${NIMBREL_FEED_HOST%:*} port=${NIMBREL_FEED_HOST##*:}
   FEED_LOG=$E2E_DIR/feed.log
   "$SERVE_FEED" "$host" "$port" "$E2E_SOURCE/data/feed.xml" >"$FEED_LOG" 2>&1 &
-  E2E_PIDS+=($!)
+  local pid=$!
+  E2E_PIDS+=($pid)
   wait_for 10 bash -c "exec 3<>/dev/tcp/$host/$port" || skip "cannot listen on $NIMBREL_FEED_HOST"
+  sleep 0.3
+  kill -0 "$pid" 2>/dev/null || skip "another server holds $NIMBREL_FEED_HOST: $(cat "$FEED_LOG")"
 }
 
 install_program() {
