@@ -1,4 +1,6 @@
 // The real program binary, started as a user would, with a private HOME and runtime folder.
+#include "tests/support/FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,11 +11,6 @@
 #include <optional>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 class ProgramTest final : public QObject {
     Q_OBJECT

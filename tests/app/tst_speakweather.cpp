@@ -4,6 +4,7 @@
 #include "report/Inet.h"
 #include "tests/support/FeedDocuments.h"
 #include "tests/support/FeedServer.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/FixedClock.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
@@ -60,11 +61,6 @@ QString joined(const QList<Spoken>& sections) {
     for (const Spoken& section : sections)
         text += section.text;
     return text;
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 QByteArray withoutTemperature() {

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/Module2.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QCheckBox>
@@ -17,17 +18,6 @@
 #include <optional>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 class StartupTest final : public QObject {
     Q_OBJECT

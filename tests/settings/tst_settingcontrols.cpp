@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/Module2.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QApplication>
@@ -21,11 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // Answers every message box that opens while it lives and keeps their texts.
 class MessageBoxAnswerer final {

@@ -1,6 +1,7 @@
 #include "settings/LoadSettings.h"
 #include "settings/ReadRules.h"
 #include "settings/SettingsFiles.h"
+#include "tests/support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,17 +18,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray kTenMegabytes(10 * 1024 * 1024, 'x');
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 class SettingsFilesTest final : public QObject {
     Q_OBJECT
