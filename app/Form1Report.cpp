@@ -46,7 +46,7 @@ void Form1::SpeakWeather() {
     };
     parts.fetch = [this](const QString& url) { return Inet1->OpenURL(url); };
     parts.writeSetting = [this](Settings::File file, const QString& value) {
-        return RememberSetting(DataDir, file, value);
+        return Settings::Write(DataDir, file, value);
     };
     parts.announce = [this](const ReportSections& sections) {
         const QString chimePath = m_deps.chimePath;

@@ -26,19 +26,22 @@ rss_of() {
   kill "$pid"; wait "$pid" 2>/dev/null || true
 }
 
-: >"$work/probe" ; : >"$work/bare"
-for _ in $(seq "$runs"); do # interleaved, so both see the same machine load
+: >"$work/probe" ; : >"$work/bare" ; : >"$work/text"
+for _ in $(seq "$runs"); do # interleaved, so all see the same machine load
   ms_of "$probe" >>"$work/probe"
   ms_of "$bare" --quit >>"$work/bare"
+  ms_of "$bare" --quit --text >>"$work/text"
 done
-: >"$work/rss-program" ; : >"$work/rss-bare"
+: >"$work/rss-program" ; : >"$work/rss-bare" ; : >"$work/rss-text"
 for _ in $(seq 5); do
   rm -rf "$HOME/Documents"
   rss_of "$program" >>"$work/rss-program"
   rss_of "$bare" >>"$work/rss-bare"
+  rss_of "$bare" --text >>"$work/rss-text"
 done
 
-p=$(median <"$work/probe"); b=$(median <"$work/bare")
-rp=$(median <"$work/rss-program"); rb=$(median <"$work/rss-bare")
-echo "start-up to event loop, median of $runs: nimbrel $p ms, bare Qt window $b ms, ratio $(awk -v a="$p" -v b="$b" 'BEGIN { printf "%.2f", a / b }')"
-echo "idle resident memory, median of 5: nimbrel $rp KiB, bare Qt window $rb KiB, ratio $(awk -v a="$rp" -v b="$rb" 'BEGIN { printf "%.2f", a / b }')"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+p=$(median <"$work/probe"); b=$(median <"$work/bare"); t=$(median <"$work/text")
+rp=$(median <"$work/rss-program"); rb=$(median <"$work/rss-bare"); rt=$(median <"$work/rss-text")
+echo "start-up to event loop, median of $runs: nimbrel $p ms; bare Qt window $b ms (ratio $(ratio "$p" "$b")); bare window with one label $t ms (ratio $(ratio "$p" "$t"))"
+echo "idle resident memory, median of 5: nimbrel $rp KiB; bare Qt window $rb KiB (ratio $(ratio "$rp" "$rb")); bare window with one label $rt KiB (ratio $(ratio "$rp" "$rt"))"

@@ -32,15 +32,6 @@ QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QStrin
            unitLetter;
 }
 
-WriteResult RememberSetting(const QString& dataDir, Settings::File file, const QString& value) {
-    const QByteArray line = value.toUtf8() + "\r\n";
-    QFile stored(Settings::PathOf(dataDir, file));
-    if (stored.open(QIODevice::ReadOnly) && stored.size() == line.size() &&
-        stored.readAll() == line)
-        return {};
-    return Settings::Write(dataDir, file, value);
-}
-
 ReportAnnouncement::ReportAnnouncement(ReportParts parts)
     : m_parts(std::move(parts)) {}
 

@@ -49,10 +49,6 @@ QString TrimBlanks(const QString& text);
 // percent-encoded, so nothing typed into it can add to or cut the query.
 QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter);
 
-// Writes the setting through Settings::Write unless its file already holds exactly that line, so
-// that an announcement with an unchanged ZIP code and greeting costs no disk syncs.
-WriteResult RememberSetting(const QString& dataDir, Settings::File file, const QString& value);
-
 // One announcement: the report routine run until it announces, fails, or has run kMaxRuns
 // times. A run that finds a value missing from the feed, or during which the fetch reported its
 // error state (RequestRepeat), is followed by another; the repeats are a loop, not nested calls,

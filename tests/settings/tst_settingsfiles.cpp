@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <QTest>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -16,6 +18,12 @@ using Settings::File;
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A replaced file is a new file: its inode changes.
+ino_t inodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
 
 const QByteArray kTenMegabytes(10 * 1024 * 1024, 'x');
 
@@ -192,6 +200,26 @@ private Q_SLOTS:
         QTEST(readBytes(Settings::PathOf(m_data, File::Greeting)), "bytes");
         QCOMPARE(QDir(m_data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{u"greetdat.txt"_s});
+    }
+
+    // Storing what the file already holds leaves it alone (no replacement, no sync); a file that
+    // differs only in its line end is replaced.
+    void unchangedValueIsNotRewritten_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("same bytes") << QByteArray("Y\r\n") << false;
+        QTest::newRow("LF only") << QByteArray("Y\n") << true;
+        QTest::newRow("other value") << QByteArray("N\r\n") << true;
+    }
+    void unchangedValueIsNotRewritten() {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, replaced);
+        const QString path = Settings::PathOf(m_data, File::Wind);
+        writeBytes(path, stored);
+        const ino_t inode = inodeOf(path);
+        QVERIFY(Settings::Write(m_data, File::Wind, u"Y"_s));
+        QCOMPARE(readBytes(path), QByteArray("Y\r\n"));
+        QCOMPARE(inodeOf(path) != inode, replaced);
     }
 
     // A data folder that cannot be used: nothing counts as present, nothing is created, and a write
