@@ -83,7 +83,8 @@ start_pulse() {
 
 start_recording() {
   RECORDING=$E2E_DIR/recording.wav
-  parecord --latency-msec=20 -d nullsink.monitor --file-format=wav "$RECORDING" &
+  parecord --latency-msec=20 -d nullsink.monitor --rate=44100 --channels=2 --format=s16le \
+    --file-format=wav "$RECORDING" &
   RECORDER_PID=$!
   E2E_PIDS+=($RECORDER_PID)
   sleep 0.5
@@ -127,14 +128,20 @@ tray_has_one_icon() { [ "$(tray_icon_count)" -eq 1 ]; }
 
 store() { mkdir -p "$DATA_DIR"; printf '%s\r\n' "$2" >"$DATA_DIR/$1"; }
 
-# Seconds of the recording whose level passes a threshold, as "start end" lines of sound spans.
+# Spans of the recording ("start end" in seconds) whose level passes a threshold: each
+# millisecond's peak, at the file's own rate (resampling would filter out the chime's tones).
 sound_spans() {
-  sox "$RECORDING" -t dat -c 1 -r 1000 - 2>/dev/null | awk '
+  sox "${1:-$RECORDING}" -t dat -c 1 - 2>/dev/null | awk '
     /^;/ { next }
-    { t = $1; a = ($2 < 0 ? -$2 : $2)
-      if (a > 0.01) { if (!on) { start = t; on = 1 } last = t }
-      else if (on && t - last > 0.12) { span(); on = 0 } }
+    { ms = int($1 * 1000); a = ($2 < 0 ? -$2 : $2); if (a > peak[ms]) peak[ms] = a; if (ms > last_ms) last_ms = ms }
+    END {
+      for (ms = 0; ms <= last_ms; ms++) {
+        t = ms / 1000
+        if (peak[ms] > 0.01) { if (!on) { start = t; on = 1 } last = t }
+        else if (on && t - last > 0.12) { span(); on = 0 }
+      }
+      if (on) span()
+    }
     # Clicks of a few milliseconds are not sounds.
-    function span() { if (last - start >= 0.03) printf "%.3f %.3f\n", start, last }
-    END { if (on) span() }'
+    function span() { if (last - start >= 0.03) printf "%.3f %.3f\n", start, last }'
 }
