@@ -4,6 +4,7 @@
 
 #include "app/Module2.h"
 #include "app/Version.h"
+#include "schedule/TimeKey.h"
 #include "settings/LoadSettings.h"
 
 #include <QCheckBox>
@@ -24,10 +25,6 @@ template <typename Step> void runStep(Step&& step) {
     } catch (...) {
         // Start-up reaches its end whatever a step throws.
     }
-}
-
-QString twoDigits(int number) {
-    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -62,9 +59,9 @@ bool Form1::Form_Load() {
 
     QStringList hours, minutes;
     for (int hour = 1; hour <= 12; ++hour)
-        hours.append(twoDigits(hour));
+        hours.append(TwoDigits(hour));
     for (int minute = 0; minute < 60; ++minute)
-        minutes.append(twoDigits(minute));
+        minutes.append(TwoDigits(minute));
     Combo1->addItems(hours);
     Combo2->addItems(minutes);
     Combo3->addItems({QStringLiteral("AM"), QStringLiteral("PM")});

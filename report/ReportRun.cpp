@@ -2,6 +2,7 @@
 
 #include "report/ErrorCodes.h"
 #include "report/GetAttrValue.h"
+#include "settings/ReadRules.h"
 
 #include <QFile>
 #include <QUrl>
@@ -16,20 +17,10 @@ bool missesValue(const ReportSections& sections) {
 
 } // namespace
 
-QString TrimBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype end = text.size();
-    while (first < end && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (end > first && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(first, end - first);
-}
-
 QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter) {
     return QStringLiteral("http://") + feedHost + QStringLiteral("/forecastrss?p=") +
-           QString::fromLatin1(QUrl::toPercentEncoding(TrimBlanks(zip))) + QStringLiteral("&u=") +
-           unitLetter;
+           QString::fromLatin1(QUrl::toPercentEncoding(Settings::TrimSpaces(zip))) +
+           QStringLiteral("&u=") + unitLetter;
 }
 
 ReportAnnouncement::ReportAnnouncement(ReportParts parts)
@@ -76,8 +67,9 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
                                    QStringLiteral("There is a problem saving your %1: %2")
                                        .arg(what, result.error));
         };
-        store(Settings::File::City, TrimBlanks(inputs.zip), QStringLiteral("ZIP code"));
-        store(Settings::File::Greeting, TrimBlanks(inputs.greeting), QStringLiteral("greeting"));
+        store(Settings::File::City, Settings::TrimSpaces(inputs.zip), QStringLiteral("ZIP code"));
+        store(Settings::File::Greeting, Settings::TrimSpaces(inputs.greeting),
+              QStringLiteral("greeting"));
 
         const ReportSections sections =
             ComposeReport(ExtractFeedValues(document), inputs.unitLetter, inputs.switches,

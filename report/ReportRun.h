@@ -42,9 +42,6 @@ inline const QString incomplete =
     QStringLiteral("The weather data is incomplete. Please try again later.");
 } // namespace ReportMessages
 
-// Removes the space character, and only it, from both ends.
-QString TrimBlanks(const QString& text);
-
 // "http://" host "/forecastrss?p=" ZIP "&u=" unit letter. The trimmed ZIP code is
 // percent-encoded, so nothing typed into it can add to or cut the query.
 QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter);
