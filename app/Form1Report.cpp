@@ -3,7 +3,6 @@
 
 #include "app/Module2.h"
 #include "report/Announce.h"
-#include "report/Chime.h"
 #include "report/Inet.h"
 #include "report/ReportRun.h"
 
@@ -49,9 +48,15 @@ void Form1::SpeakWeather() {
         return Settings::Write(DataDir, file, value);
     };
     parts.announce = [this](const ReportSections& sections) {
+        ::SpeechEngine* engine = SpeechEngine.get();
         const QString chimePath = m_deps.chimePath;
         Announce(
-            SpeechEngine.get(), [&chimePath] { PlayChime(chimePath); }, sections);
+            engine,
+            [engine, &chimePath] {
+                if (engine)
+                    PlayChimeAndWait(*engine, chimePath);
+            },
+            sections);
     };
     parts.showCity = [this](const QString& text) { CityFound->setText(text); };
     parts.showWeather = [this](const QString& text) { txtWeather->setText(text); };

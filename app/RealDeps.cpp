@@ -1,17 +1,69 @@
 #include "app/RealDeps.h"
 
 #include "app/Version.h"
-#include "report/EspeakEngine.h"
+#include "report/EspeakVoices.h"
+#include "report/LazySpeechEngine.h"
+#include "report/SoundModule.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
+
+#include <dlfcn.h>
+
+namespace {
+
+// The sound module beside the program, loaded once, at the first announcement; null when it
+// cannot be loaded (the announcement then ends with the speech message).
+const SoundModule* soundModule() {
+    static const SoundModule* const module = []() -> const SoundModule* {
+        const QByteArray path =
+            QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                              QLatin1String(kSoundModuleFile));
+        void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            qWarning("Nimbrel: cannot load the sound module: %s", dlerror());
+            return nullptr;
+        }
+        const auto entry = reinterpret_cast<SoundModuleEntry>(dlsym(handle, kSoundModuleEntry));
+        return entry ? entry() : nullptr;
+    }();
+    return module;
+}
+
+std::unique_ptr<SpeechEngine> createSpeechEngine() {
+    return std::make_unique<LazySpeechEngine>(
+        EspeakVoices::List(EspeakVoices::DataDir()),
+        []() -> std::unique_ptr<SpeechEngine> {
+            const SoundModule* module = soundModule();
+            return module ? module->createEngine() : nullptr;
+        },
+        [](const QString& path) {
+            if (const SoundModule* module = soundModule())
+                module->playChime(path);
+        });
+}
+
+// Read by the sound server's client library when a stream opens, so set before the first one.
+void describeSoundStreams() {
+    // The desktop's mixer shows the chime and the speech as Nimbrel, with its icon.
+    if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
+        qputenv("PULSE_PROP_application.icon_name", "nimbrel");
+    // A short stream buffer: the chime has been heard soon after its last sample is written,
+    // so the speech, written right behind it on the same stream, follows without a gap.
+    if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
+        qputenv("PULSE_LATENCY_MSEC", "50");
+}
+
+} // namespace
 
 Form1Deps PrepareRealApplication() {
     QApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QApplication::setDesktopFileName(QStringLiteral("nimbrel"));
     // The window hides into the notification area; the program lives on without it.
     QApplication::setQuitOnLastWindowClosed(false);
+    describeSoundStreams();
 
     Form1Deps deps;
     deps.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -20,6 +72,6 @@ Form1Deps PrepareRealApplication() {
     deps.runtimeDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     deps.feedHost = QString::fromLatin1(kFeedHost);
     deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
-    deps.createSpeechEngine = CreateEspeakEngine;
+    deps.createSpeechEngine = createSpeechEngine;
     return deps;
 }

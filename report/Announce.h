@@ -10,3 +10,7 @@
 // With no engine it chimes and then throws NimbrelError(ErrorCode::SpeechNoEngine).
 void Announce(SpeechEngine* engine, const std::function<void()>& playChime,
               const ReportSections& sections);
+
+// Has the engine play the chime and waits for it as the feed fetch waits: timers run and the
+// window repaints, but user input waits until the chime has been heard.
+void PlayChimeAndWait(SpeechEngine& engine, const QString& path);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -54,6 +55,36 @@ Sound LoadChimeSound(const QString& path) {
     }
     sf_close(file);
     return sound.samples.empty() ? standInTone() : sound;
+}
+
+Sound ToMono(const Sound& sound, int sampleRate) {
+    if (sound.sampleRate <= 0 || sound.channels <= 0 || sampleRate <= 0)
+        return {sampleRate, 1, {}};
+    if (sound.channels == 1 && sound.sampleRate == sampleRate)
+        return sound;
+    const size_t frames = sound.samples.size() / static_cast<size_t>(sound.channels);
+    std::vector<double> mono(frames);
+    for (size_t f = 0; f < frames; ++f) {
+        double sum = 0.0;
+        for (int c = 0; c < sound.channels; ++c)
+            sum += sound.samples[f * static_cast<size_t>(sound.channels) + static_cast<size_t>(c)];
+        mono[f] = sum / sound.channels;
+    }
+    Sound out{sampleRate, 1, {}};
+    if (frames == 0)
+        return out;
+    const double step = static_cast<double>(sound.sampleRate) / sampleRate;
+    const auto count = static_cast<size_t>(static_cast<double>(frames) / step);
+    out.samples.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const double at = static_cast<double>(i) * step;
+        const auto left = std::min(static_cast<size_t>(at), frames - 1);
+        const size_t right = std::min(left + 1, frames - 1);
+        const double part = at - static_cast<double>(left);
+        out.samples[i] =
+            static_cast<short>(std::lround(mono[left] * (1.0 - part) + mono[right] * part));
+    }
+    return out;
 }
 
 void PlayChime(const QString& path) {

@@ -11,3 +11,7 @@ void PlayChime(const QString& path);
 
 // What PlayChime plays for path: the file's samples, or the stand-in tone.
 Sound LoadChimeSound(const QString& path);
+
+// The sound as one channel at sampleRate (channels averaged, linear interpolation), so that it
+// can share a stream with the speech.
+Sound ToMono(const Sound& sound, int sampleRate);

@@ -1,9 +1,12 @@
 #include "report/EspeakEngine.h"
 
+#include "report/Chime.h"
+
 #include <espeak-ng/speak_lib.h>
 
 #include <QByteArray>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -90,6 +93,9 @@ EspeakEngine::EspeakEngine(AudioOpener openAudio)
 }
 
 EspeakEngine::~EspeakEngine() {
+    m_closing = true;
+    if (m_chimer.joinable())
+        m_chimer.join();
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -124,12 +130,14 @@ void EspeakEngine::Speak(const QString& text, int flags) {
     if (flags & SVSFPurgeBeforeSpeak) {
         m_queue.clear();
         ++m_generation;
+        if (m_chimeDevice)
+            m_nextDevice = std::move(m_chimeDevice);
         m_wake.notify_one();
     }
     if (text.isEmpty())
         return;
     // Opened here rather than on the worker so that a missing device fails this call.
-    if (!m_device) {
+    if (!m_device && !m_nextDevice) {
         QString why;
         m_device = m_openAudio(m_sampleRate, 1, &why);
         if (!m_device)
@@ -137,6 +145,27 @@ void EspeakEngine::Speak(const QString& text, int flags) {
     }
     m_queue.push_back(text);
     m_wake.notify_one();
+}
+
+void EspeakEngine::Chime(const QString& path, std::function<void()> heard) {
+    if (m_chimer.joinable())
+        m_chimer.join();
+    m_chimer = std::thread([this, path, heard = std::move(heard)] {
+        const Sound sound = ToMono(LoadChimeSound(path), m_sampleRate);
+        std::unique_ptr<AudioOut> device = m_openAudio(m_sampleRate, 1, nullptr);
+        // Small pieces, so that closing the engine need not wait for the whole chime.
+        const auto piece = static_cast<size_t>(m_sampleRate * kPieceMs / 1000);
+        for (size_t at = 0; device && at < sound.samples.size() && !m_closing; at += piece) {
+            if (!device->write(sound.samples.data() + at,
+                               std::min(piece, sound.samples.size() - at)))
+                device.reset();
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_chimeDevice = std::move(device);
+        }
+        heard();
+    });
 }
 
 std::vector<short> EspeakEngine::Synthesise(const QString& text) {
@@ -197,6 +226,14 @@ void EspeakEngine::run() {
                 device->flush();
                 lock.lock();
                 silenceMs = device->bufferMs();
+            }
+            if (m_nextDevice) {
+                // The purged speech's stream goes; the chime's stream speaks on.
+                std::unique_ptr<AudioOut> purged = std::exchange(m_device, std::move(m_nextDevice));
+                silenceMs = 0;
+                lock.unlock();
+                purged.reset();
+                lock.lock();
             }
             continue;
         }

@@ -31,6 +31,9 @@ public:
     // Throws NimbrelError(SpeechNoAudioDevice) when the sound device cannot be opened, and
     // reports a synthesis failure of an earlier text (SpeechSynthesisFailed).
     void Speak(const QString& text, int flags) override;
+    // Opens its stream and plays on the engine's chime thread; the stream then waits for the next
+    // purging Speak, which speaks on right behind the chime.
+    void Chime(const QString& path, std::function<void()> heard) override;
 
     int sampleRate() const { return m_sampleRate; }
     // The samples the chosen voice gives for text, into memory instead of the device. Waits
@@ -53,9 +56,13 @@ private:
     std::deque<QString> m_queue;
     std::atomic<std::uint64_t> m_generation{0}; // moves on at every purge and at the end
     std::unique_ptr<AudioOut> m_device;         // opened by Speak, closed by the worker
+    std::unique_ptr<AudioOut> m_chimeDevice;    // has just played the chime; waits for a purge
+    std::unique_ptr<AudioOut> m_nextDevice;     // handed over by a purge, taken by the worker
     QString m_voiceId;
     std::optional<NimbrelError> m_failure; // of an earlier text, reported by the next Speak
     bool m_stop = false;
+    std::atomic<bool> m_closing{false};
+    std::thread m_chimer;
     std::thread m_worker;
 };
 

@@ -34,6 +34,11 @@ public:
     virtual void SetVoice(const VoiceToken& voice) = 0;
     // Returns at once; the speech goes on apart from the caller's thread.
     virtual void Speak(const QString& text, int flags) = 0;
+    // Plays the chime file (a stand-in tone when it is unreadable) apart from the caller's thread,
+    // on the sound stream that the next purging Speak then speaks on, so that nothing falls
+    // between them. Calls heard, from any thread, once the chime has been played, or at once
+    // when nothing can play it. Earlier speech goes on meanwhile. Never throws.
+    virtual void Chime(const QString& path, std::function<void()> heard) = 0;
 };
 
 // The token at a position of the collection; throws NimbrelError(SpeechNoVoice) when out of range.

@@ -1,6 +1,7 @@
 #include "report/Announce.h"
 
 #include "report/ErrorCodes.h"
+#include "report/LazySpeechEngine.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QTest>
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void failingSpeakEndsTheAnnouncement_data();
     void failingSpeakEndsTheAnnouncement();
     void withoutEngineChimesThenFails();
+    void lazyEngineStartsWhenFirstNeeded_data();
+    void lazyEngineStartsWhenFirstNeeded();
 };
 
 void TestAnnounce::chimesThenQueuesTheSections_data() {
@@ -97,6 +100,63 @@ void TestAnnounce::withoutEngineChimesThenFails() {
         QCOMPARE(e.code(), ErrorCode::SpeechNoEngine);
     }
     QCOMPARE(chimes, 1);
+}
+
+void TestAnnounce::lazyEngineStartsWhenFirstNeeded_data() {
+    QTest::addColumn<bool>("engineStarts");
+    QTest::addColumn<bool>("chimeFirst");
+
+    QTest::newRow("chime, then speech") << true << true;
+    QTest::newRow("speech alone") << true << false;
+    QTest::newRow("no engine: the chime alone, then the speech error") << false << true;
+}
+
+void TestAnnounce::lazyEngineStartsWhenFirstNeeded() {
+    QFETCH(bool, engineStarts);
+    QFETCH(bool, chimeFirst);
+
+    RecordingSpeechEngine* real = nullptr;
+    int created = 0;
+    QStringList chimedAlone;
+    const VoiceTokens voices = RecordingSpeechEngine().GetVoices();
+    LazySpeechEngine lazy(
+        voices,
+        [&]() -> std::unique_ptr<SpeechEngine> {
+            ++created;
+            if (!engineStarts)
+                return nullptr;
+            auto engine = std::make_unique<RecordingSpeechEngine>();
+            real = engine.get();
+            return engine;
+        },
+        [&](const QString& path) { chimedAlone.append(path); });
+
+    QCOMPARE(lazy.GetVoices().size(), voices.size());
+    lazy.SetVoice(voices.at(1));
+    QVERIFY_THROWS_EXCEPTION(NimbrelError, lazy.SetVoice({QStringLiteral("none"), {}}));
+    QCOMPARE(created, 0);
+
+    if (chimeFirst) {
+        bool heard = false;
+        lazy.Chime(QStringLiteral("chime.wav"), [&] { heard = true; });
+        QTRY_VERIFY(heard);
+    }
+    try {
+        lazy.Speak(QStringLiteral("Hello."), SpeechEngine::SVSFlagsAsync);
+        QVERIFY(engineStarts);
+    } catch (const NimbrelError& e) {
+        QVERIFY(!engineStarts);
+        QCOMPARE(e.code(), ErrorCode::SpeechInitFailed);
+    }
+    QCOMPARE(created, 1);
+    if (engineStarts) {
+        QCOMPARE(real->currentVoice, voices.at(1).id);
+        QCOMPARE(real->spoken, (QList<Spoken>{{QStringLiteral("Hello."), 1}}));
+        QCOMPARE(real->chimes,
+                 chimeFirst ? QStringList{QStringLiteral("chime.wav")} : QStringList{});
+    } else {
+        QCOMPARE(chimedAlone, QStringList{QStringLiteral("chime.wav")});
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAnnounce)

@@ -1,4 +1,5 @@
 #include "report/EspeakEngine.h"
+#include "report/EspeakVoices.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -188,6 +189,7 @@ class TestEspeakEngine final : public QObject {
 
 private Q_SLOTS:
     void listsVoicesInAStableOrder();
+    void voiceFilesGiveTheEnginesList();
     void speaksTextAsAudio_data();
     void speaksTextAsAudio();
     void queuesInOrder_data();
@@ -216,6 +218,21 @@ void TestEspeakEngine::listsVoicesInAStableOrder() {
     QVERIFY(std::any_of(first.begin(), first.end(), [](const VoiceToken& v) {
         return v.GetDescription() == QStringLiteral("English (America)");
     }));
+}
+
+void TestEspeakEngine::voiceFilesGiveTheEnginesList() {
+    // Read without espeak-ng, they must match it name for name, or a stored position would
+    // name another voice once the engine starts.
+    const VoiceTokens engine =
+        EspeakEngine(fakeDevices(std::make_shared<DeviceLog>(), false)).GetVoices();
+    const VoiceTokens read = EspeakVoices::List(EspeakVoices::DataDir());
+    QStringList engineNames, readNames;
+    for (const VoiceToken& voice : engine)
+        engineNames.append(voice.id);
+    for (const VoiceToken& voice : read)
+        readNames.append(voice.id);
+    QCOMPARE(readNames, engineNames);
+    QVERIFY(EspeakVoices::List(QStringLiteral("/nonexistent")).empty());
 }
 
 void TestEspeakEngine::speaksTextAsAudio_data() {

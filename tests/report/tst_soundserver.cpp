@@ -193,6 +193,9 @@ private:
 
 void TestSoundServer::initTestCase() {
     QVERIFY(m_dir.isValid());
+    // The stream buffer the program asks for.
+    if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
+        qputenv("PULSE_LATENCY_MSEC", "50");
 }
 
 void TestSoundServer::chimeSound_data() {
@@ -287,18 +290,19 @@ void TestSoundServer::announcementChimesThenSpeaks() {
     for (int run = 0; run < 5; ++run) {
         QVERIFY(m_server->startRecording());
         Announce(
-            engine.get(), [] { PlayChime(chimePath()); }, report);
+            engine.get(), [&] { PlayChimeAndWait(*engine, chimePath()); }, report);
         QTest::qWait(4000);
         const Samples heard = m_server->stopRecording();
 
         const long long chimeStart = firstLoud(heard);
         QVERIFY2(chimeStart >= 0, "nothing was heard");
-        const long long chimeEnd = chimeStart + chimeLength;
+        const long long chimeEnd = chimeStart - firstLoud(chime.samples) + chimeLength;
         QVERIFY(rms(heard, size_t(chimeStart), size_t(chimeEnd)) >
                 0.5 * rms(chime.samples, 0, chime.samples.size()));
         const long long speechStart = firstLoud(heard, size_t(chimeStart + chimeLastLoud + 1));
         QVERIFY2(speechStart >= 0, "no speech after the chime");
-        QVERIFY2(speechStart >= chimeEnd,
+        // espeak-ng's lead-in varies by a few milliseconds from one text to the next.
+        QVERIFY2(speechStart >= chimeEnd - kRate / 100,
                  qPrintable(QStringLiteral("speech began %1 ms before the chime ended")
                                 .arg(ms(chimeEnd - speechStart))));
         QVERIFY(rms(heard, size_t(speechStart), size_t(speechStart + kRate)) > 1000.0);
@@ -310,7 +314,8 @@ void TestSoundServer::announcementChimesThenSpeaks() {
         all += QString::number(d) + QLatin1Char(' ');
     qInfo("chime end to first speech sample: median %d ms (runs: %s)", delays[delays.size() / 2],
           qPrintable(all.trimmed()));
-    QVERIFY(delays[delays.size() / 2] < 500);
+    // The speech follows the chime on the same stream: only synthesis can come between them.
+    QVERIFY(delays[delays.size() / 2] < 100);
 }
 
 void TestSoundServer::missingChimeFilePlaysTheStandInTone() {

@@ -24,3 +24,8 @@ void RecordingSpeechEngine::Speak(const QString& text, int flags) {
         throw NimbrelError(*failSpeakWithCode, QStringLiteral("speech failed"));
     spoken.append({text, flags});
 }
+
+void RecordingSpeechEngine::Chime(const QString& path, std::function<void()> heard) {
+    chimes.append(path);
+    heard();
+}

@@ -21,8 +21,11 @@ public:
     VoiceTokens GetVoices() const override;
     void SetVoice(const VoiceToken& voice) override;
     void Speak(const QString& text, int flags) override;
+    // Heard at once.
+    void Chime(const QString& path, std::function<void()> heard) override;
 
     QList<Spoken> spoken;
+    QStringList chimes; // the paths, in order
     QString currentVoice;
     int setVoiceCalls = 0;
     std::optional<int> failSpeakWithCode; // throw this code from Speak

@@ -1,0 +1,66 @@
+#include "report/LazySpeechEngine.h"
+
+#include <algorithm>
+#include <thread>
+
+LazySpeechEngine::LazySpeechEngine(VoiceTokens voices, SpeechEngineFactory createEngine,
+                                   std::function<void(const QString& path)> playChimeAlone)
+    : m_voices(std::move(voices))
+    , m_createEngine(std::move(createEngine))
+    , m_playChimeAlone(std::move(playChimeAlone)) {}
+
+LazySpeechEngine::~LazySpeechEngine() = default;
+
+VoiceTokens LazySpeechEngine::GetVoices() const {
+    return m_voices;
+}
+
+void LazySpeechEngine::SetVoice(const VoiceToken& voice) {
+    const bool listed = std::any_of(m_voices.begin(), m_voices.end(),
+                                    [&](const VoiceToken& v) { return v.id == voice.id; });
+    if (!listed)
+        throw NimbrelError(ErrorCode::SpeechSetVoiceFailed,
+                           QStringLiteral("espeak-ng has no voice \"%1\"").arg(voice.id));
+    if (m_engine)
+        m_engine->SetVoice(voice);
+    m_voice = voice;
+}
+
+void LazySpeechEngine::Speak(const QString& text, int flags) {
+    SpeechEngine* real = engine();
+    if (!real)
+        throw NimbrelError(ErrorCode::SpeechInitFailed,
+                           QStringLiteral("espeak-ng could not be initialised"));
+    real->Speak(text, flags);
+}
+
+void LazySpeechEngine::Chime(const QString& path, std::function<void()> heard) {
+    if (SpeechEngine* real = engine()) {
+        real->Chime(path, std::move(heard));
+        return;
+    }
+    if (!m_playChimeAlone) {
+        heard();
+        return;
+    }
+    std::thread([play = m_playChimeAlone, path, heard = std::move(heard)] {
+        play(path);
+        heard();
+    }).detach();
+}
+
+SpeechEngine* LazySpeechEngine::engine() {
+    if (m_engine || m_failed || !m_createEngine)
+        return m_engine.get();
+    m_engine = m_createEngine();
+    m_failed = !m_engine;
+    // The voice chosen so far becomes the real engine's; a voice it refuses leaves its default,
+    // as the voice list's handler would have been told at the time.
+    if (m_engine && m_voice) {
+        try {
+            m_engine->SetVoice(*m_voice);
+        } catch (const NimbrelError&) {
+        }
+    }
+    return m_engine.get();
+}

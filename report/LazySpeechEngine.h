@@ -1,0 +1,39 @@
+#pragma once
+
+#include "report/SpeechEngine.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Lists its voices from the start and starts the real engine only when it first chimes or
+// speaks, so that the synthesiser and the sound libraries cost a start nothing.
+class LazySpeechEngine final : public SpeechEngine {
+public:
+    // createEngine gives the real engine, or null when it cannot start; playChimeAlone plays
+    // a chime file to its end when there is no real engine to play it.
+    LazySpeechEngine(VoiceTokens voices, SpeechEngineFactory createEngine,
+                     std::function<void(const QString& path)> playChimeAlone);
+    ~LazySpeechEngine() override;
+    LazySpeechEngine(const LazySpeechEngine&) = delete;
+    LazySpeechEngine& operator=(const LazySpeechEngine&) = delete;
+
+    VoiceTokens GetVoices() const override;
+    // Throws NimbrelError(SpeechSetVoiceFailed) for a voice the list does not hold.
+    void SetVoice(const VoiceToken& voice) override;
+    // Throws NimbrelError(SpeechInitFailed) when the real engine cannot start.
+    void Speak(const QString& text, int flags) override;
+    void Chime(const QString& path, std::function<void()> heard) override;
+
+    bool started() const { return m_engine != nullptr; }
+
+private:
+    SpeechEngine* engine();
+
+    VoiceTokens m_voices;
+    SpeechEngineFactory m_createEngine;
+    std::function<void(const QString& path)> m_playChimeAlone;
+    std::unique_ptr<SpeechEngine> m_engine;
+    bool m_failed = false;
+    std::optional<VoiceToken> m_voice;
+};
