@@ -32,9 +32,15 @@ int codeForNetworkError(QNetworkReply::NetworkError error) {
 
 Inet::Inet(std::chrono::milliseconds timeout, QObject* parent)
     : QObject(parent)
-    , m_timeout(timeout) {
-    // The feed is asked for directly, never through a proxy named by the environment.
-    m_manager.setProxy(QNetworkProxy::NoProxy);
+    , m_timeout(timeout) {}
+
+QNetworkAccessManager* Inet::manager() {
+    if (!m_manager) {
+        m_manager = std::make_unique<QNetworkAccessManager>();
+        // The feed is asked for directly, never through a proxy named by the environment.
+        m_manager->setProxy(QNetworkProxy::NoProxy);
+    }
+    return m_manager.get();
 }
 
 QString Inet::OpenURL(const QString& url) {
@@ -43,7 +49,7 @@ QString Inet::OpenURL(const QString& url) {
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
 
-    QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(m_manager.get(request));
+    QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(manager()->get(request));
     QByteArray body;
     bool timedOut = false;
     bool tooLarge = false;

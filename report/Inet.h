@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <memory>
 
 // The feed fetch: one synchronous HTTP GET that returns the whole body as text. While it waits,
 // the caller's thread keeps running timers and repaints, but user input waits until it returns.
@@ -37,6 +38,9 @@ Q_SIGNALS:
 private:
     [[noreturn]] void fail(int code, const QString& detail);
 
-    QNetworkAccessManager m_manager;
+    QNetworkAccessManager* manager();
+
+    // Made at the first fetch: a start that never fetches need not pay for it.
+    std::unique_ptr<QNetworkAccessManager> m_manager;
     std::chrono::milliseconds m_timeout;
 };

@@ -49,6 +49,18 @@ check_chime_then_speech() {
     }' || fail "expected the chime ($chime s) and then speech"
 }
 
+# The announcement's stream, as the desktop's mixer shows it: Nimbrel's name and icon, and no
+# media role (a role could let do-not-disturb silence an announcement).
+check_stream_identity() {
+  wait_for 5 bash -c 'pactl list sink-inputs | grep -q "application.name = \"Nimbrel\""' ||
+    fail "no sound stream named Nimbrel: $(pactl list sink-inputs)"
+  local inputs; inputs=$(pactl list sink-inputs)
+  echo "$inputs" | grep -q 'application.icon_name = "nimbrel"' || fail "the stream has no icon: $inputs"
+  ! echo "$inputs" | grep -q 'media.role' || fail "the stream has a media role: $inputs"
+  [ "$(echo "$inputs" | grep -c '^Sink Input #')" -eq 1 ] || fail "more than one stream: $inputs"
+  note "one stream, named Nimbrel, with its icon and no media role"
+}
+
 test_button() {
   start_pulse
   start_feed
@@ -59,7 +71,8 @@ test_button() {
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
   xdotool key alt+t
   wait_for 20 test -s "$DATA_DIR/greetdat.txt" || fail "no announcement: greetdat.txt was not written"
-  sleep 6
+  check_stream_identity
+  sleep 5
   stop_recording
   grep -q '^/forecastrss?p=90012&u=f$' "$FEED_LOG" || fail "unexpected request: $(cat "$FEED_LOG")"
   [ "$(cat "$DATA_DIR/citydat.txt")" = $'90012\r' ] || fail "citydat.txt holds $(od -c "$DATA_DIR/citydat.txt")"

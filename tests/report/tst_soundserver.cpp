@@ -301,8 +301,10 @@ void TestSoundServer::announcementChimesThenSpeaks() {
                 0.5 * rms(chime.samples, 0, chime.samples.size()));
         const long long speechStart = firstLoud(heard, size_t(chimeStart + chimeLastLoud + 1));
         QVERIFY2(speechStart >= 0, "no speech after the chime");
-        // espeak-ng's lead-in varies by a few milliseconds from one text to the next.
-        QVERIFY2(speechStart >= chimeEnd - kRate / 100,
+        // espeak-ng's lead-in varies by a few milliseconds from one text to the next, and the
+        // recording sometimes misses the first 25 ms of a stream; speech mixed over the chime
+        // would start hundreds of milliseconds early.
+        QVERIFY2(speechStart >= chimeEnd - kRate * 30 / 1000,
                  qPrintable(QStringLiteral("speech began %1 ms before the chime ended")
                                 .arg(ms(chimeEnd - speechStart))));
         QVERIFY(rms(heard, size_t(speechStart), size_t(speechStart + kRate)) > 1000.0);
