@@ -50,8 +50,9 @@ void describeSoundStreams() {
     // The desktop's mixer shows the chime and the speech as Nimbrel, with its icon.
     if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
         qputenv("PULSE_PROP_application.icon_name", "nimbrel");
-    // A short stream buffer: the chime has been heard soon after its last sample is written,
-    // so the speech, written right behind it on the same stream, follows without a gap.
+    // A short stream buffer: the chime has been heard soon after its last sample is written
+    // (at most 50 ms later), so the speech, written right behind it on the same stream, follows
+    // without a gap.
     if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
         qputenv("PULSE_LATENCY_MSEC", "50");
 }

@@ -2,6 +2,8 @@
 
 #include <pcaudiolib/audio.h>
 
+#include <QtGlobal>
+
 #include <algorithm>
 #include <bit>
 
@@ -19,13 +21,19 @@ constexpr audio_object_format kNativeS16 = std::endian::native == std::endian::l
                                                : AUDIO_OBJECT_FORMAT_S16BE;
 
 // pcaudiolib leaves the buffer to the server's defaults: PulseAudio holds up to 2 s of a
-// stream, ALSA less. A little more, so that sound written just before is surely out.
-constexpr int kDeviceBufferMs = 2500;
+// stream, ALSA less, unless PULSE_LATENCY_MSEC asks for less. A little more, so that sound
+// written just before is surely out.
+int deviceBufferMs() {
+    bool ok = false;
+    const int asked = qEnvironmentVariableIntValue("PULSE_LATENCY_MSEC", &ok);
+    return (ok && asked > 0 && asked < 2000 ? asked : 2000) + 100;
+}
 
 class PcAudioOut final : public AudioOut {
 public:
     explicit PcAudioOut(audio_object* object)
-        : m_object(object) {}
+        : m_object(object)
+        , m_bufferMs(deviceBufferMs()) {}
     ~PcAudioOut() override {
         audio_object_close(m_object);
         audio_object_destroy(m_object);
@@ -38,10 +46,11 @@ public:
     }
     bool drain() override { return audio_object_drain(m_object) == 0; }
     void flush() override { audio_object_flush(m_object); }
-    int bufferMs() const override { return kDeviceBufferMs; }
+    int bufferMs() const override { return m_bufferMs; }
 
 private:
     audio_object* m_object;
+    int m_bufferMs;
 };
 
 } // namespace
