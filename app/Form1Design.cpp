@@ -61,6 +61,24 @@ Button* yellowButton(QWidget* parent, const char* name, QRect rect, const QStrin
     return button;
 }
 
+// What a screen reader says for an input control; labels keep their text as their name, so that
+// the report labels announce each new text.
+void describe(QWidget* control, const QString& name, const QString& description) {
+    control->setAccessibleName(name);
+    control->setAccessibleDescription(description);
+}
+
+// The option group is one tab stop, the selected button, so Space there never changes the units.
+void oneTabStopOnTheSelected(std::initializer_list<QRadioButton*> group) {
+    for (QRadioButton* button : group) {
+        const auto follow = [button](bool selected) {
+            button->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
+        };
+        follow(button->isChecked());
+        QObject::connect(button, &QRadioButton::toggled, button, follow);
+    }
+}
+
 QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString& designText) {
     auto* box = place<QComboBox>(parent, name, rect);
     box->setEditable(true);
@@ -105,6 +123,7 @@ void Form1::createControls() {
     Option2 = yellowButton<QRadioButton>(this, "Option2", twips(120, 1200, 2175, 255),
                                          QStringLiteral("Metric (C/km)"));
     Option1->setChecked(true);
+    oneTabStopOnTheSelected({Option1, Option2});
     Check3 = yellowButton<QCheckBox>(this, "Check3", twips(120, 1440, 2175, 195),
                                      QStringLiteral("City Location"));
     Check2 = yellowButton<QCheckBox>(this, "Check2", twips(120, 1680, 2175, 195),
@@ -145,14 +164,33 @@ void Form1::createControls() {
     for (QPushButton* button : {Command1, Command2, SpeakItBtn, cmdSave, ExitBtn})
         button->setAutoDefault(false);
 
-    // Labels take no focus; the rest follow the design's tab order.
-    for (QLabel* label : {Label1, Label2, Label3, CityFound, txtWeather})
+    Label1->setBuddy(Location);
+    Label2->setBuddy(Greeting);
+    describe(Location, QStringLiteral("ZIP code"),
+             QStringLiteral("The US ZIP code of the weather report, stored by Okay"));
+    describe(Greeting, QStringLiteral("Greeting message"),
+             QStringLiteral("Said at the start of every report"));
+    describe(VoiceCB, QStringLiteral("Voice"), QStringLiteral("The voice that speaks the report"));
+    describe(Combo1, QStringLiteral("Hour"), QStringLiteral("Hour of a new announcement time"));
+    describe(Combo2, QStringLiteral("Minutes"),
+             QStringLiteral("Minutes of a new announcement time"));
+    describe(Combo3, QStringLiteral("AM or PM"),
+             QStringLiteral("Morning or afternoon of a new announcement time"));
+    describe(List1, QStringLiteral("Announcement times"),
+             QStringLiteral("Tick times, then press Remove to delete them"));
+
+    // Labels take no focus and their text cannot be selected; the rest follow the design's tab
+    // order, and the first control has the focus when the window is first shown.
+    for (QLabel* label : {Label1, Label2, Label3, CityFound, txtWeather}) {
         label->setFocusPolicy(Qt::NoFocus);
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+    }
     const QList<QWidget*> tabOrder = {
         SpeakItBtn, cmdSave,  Location, Greeting, VoiceCB, Option1, Option2, Combo1, Combo2, Combo3,
         Command1,   Command2, List1,    ExitBtn,  Check1,  Check2,  Check3,  Check4, Check5};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    SpeakItBtn->setFocus();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setTimerType(Qt::PreciseTimer);
