@@ -1,6 +1,7 @@
 // The window design: every control with its caption, place, size, colours and font.
 #include "app/Form1.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -61,6 +62,53 @@ Button* yellowButton(QWidget* parent, const char* name, QRect rect, const QStrin
     return button;
 }
 
+// On Linux Qt names a combo box by its current text, so a screen reader would announce the hour
+// box as "09". Here the boxes keep their name and give the current text as their value; their
+// children are Qt's own: the pop-up list and, when editable, the text field.
+class NamedComboBox final : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox* box)
+        : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? box()->currentText() : QAccessibleWidget::text(kind);
+    }
+    int childCount() const override { return int(parts().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const QList<QObject*> all = parts();
+        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all[index])
+                                                : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child ? int(parts().indexOf(child->object())) : -1;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction())
+            box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+    QList<QObject*> parts() const {
+        QList<QObject*> all{box()->view()};
+        if (box()->lineEdit())
+            all.append(box()->lineEdit());
+        return all;
+    }
+};
+
+// Every combo box of the program is named; the interface is made when the box is created, before
+// its name is set, so it cannot depend on the name.
+QAccessibleInterface* namedComboBoxes(const QString& className, QObject* object) {
+    auto* box = qobject_cast<QComboBox*>(object);
+    return className == QLatin1String("QComboBox") && box ? new NamedComboBox(box) : nullptr;
+}
+
 // What a screen reader says for an input control; labels keep their text as their name, so that
 // the report labels announce each new text.
 void describe(QWidget* control, const QString& name, const QString& description) {
@@ -92,6 +140,8 @@ QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString&
 void Form1::createControls() {
     // The icon lives in this static library's resources, which the linker would otherwise drop.
     Q_INIT_RESOURCE(nimbrel);
+    static const bool namedBoxes = (QAccessible::installFactory(&namedComboBoxes), true);
+    Q_UNUSED(namedBoxes);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Nimbrel"));
     // Fixed dialog frame: close box only, no taskbar button.

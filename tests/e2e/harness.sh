@@ -158,10 +158,12 @@ start_wm() {
 # A session bus with the accessibility bus on it, as a desktop with a screen reader has; Qt then
 # publishes the program's accessible tree.
 start_a11y_bus() {
-  require dbus-daemon dbus-send python3
+  require dbus-daemon dbus-send
   local launcher=/usr/libexec/at-spi-bus-launcher
   [ -x "$launcher" ] || skip "at-spi2-core is not installed"
-  python3 -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
+  # Debian's pyatspi lives in the system Python, whatever python3 comes first on the PATH.
+  SYSTEM_PYTHON=/usr/bin/python3
+  "$SYSTEM_PYTHON" -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
   local address=$E2E_DIR/session-bus
   dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$address" 2>"$E2E_DIR/dbus.log" &
   E2E_PIDS+=($!)

@@ -187,7 +187,7 @@ screen_reader() {
   start_feed
   start_program
   wait_for 15 window_mapped || fail "the window was not mapped"
-  python3 "$E2E_SOURCE/a11y_tree.py" || fail "the accessible tree is not what a screen reader needs"
+  "$SYSTEM_PYTHON" "$E2E_SOURCE/a11y_tree.py" || fail "the accessible tree is not what a screen reader needs"
 }
 
 second_start() {
