@@ -140,8 +140,8 @@ QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString&
 void Form1::createControls() {
     // The icon lives in this static library's resources, which the linker would otherwise drop.
     Q_INIT_RESOURCE(nimbrel);
-    static const bool namedBoxes = (QAccessible::installFactory(&namedComboBoxes), true);
-    Q_UNUSED(namedBoxes);
+    [[maybe_unused]] static const bool namedBoxes =
+        (QAccessible::installFactory(&namedComboBoxes), true);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Nimbrel"));
     // Fixed dialog frame: close box only, no taskbar button.

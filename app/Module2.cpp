@@ -49,8 +49,8 @@ int DecodeTrayMessage(int message) {
 }
 
 void ShowFromTray(QWidget* window) {
-    // A window manager may minimise the window although it offers no minimise button; with no
-    // taskbar button, only this can bring it back.
+    // Many window managers let the user minimise the window; with no taskbar button, only the icon
+    // can bring it back.
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
