@@ -102,6 +102,14 @@ private:
     }
 };
 
+// The pop-up list keeps the current row selected, as it shows it when open: that is where a
+// screen reader reads a named box's value.
+void selectCurrentInList(QComboBox* box) {
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, [box](int index) {
+        box->view()->setCurrentIndex(box->model()->index(index, box->modelColumn()));
+    });
+}
+
 // Every combo box of the program is named; the interface is made when the box is created, before
 // its name is set, so it cannot depend on the name.
 QAccessibleInterface* namedComboBoxes(const QString& className, QObject* object) {
@@ -226,6 +234,8 @@ void Form1::createControls() {
              QStringLiteral("Minutes of a new announcement time"));
     describe(Combo3, QStringLiteral("AM or PM"),
              QStringLiteral("Morning or afternoon of a new announcement time"));
+    for (QComboBox* box : {VoiceCB, Combo1, Combo2, Combo3})
+        selectCurrentInList(box);
     describe(List1, QStringLiteral("Announcement times"),
              QStringLiteral("Tick times, then press Remove to delete them"));
 

@@ -20,6 +20,8 @@ CONTROLS = [
     ("label", "ZIP code"), ("label", "Greeting Message"), ("label", ":"),
 ]
 LABELLED = {"ZIP code": "ZIP code", "Greeting message": "Greeting Message"}
+# A named combo box's value: the selected row of its list.
+VALUES = {"Hour": "09", "Minutes": "00", "AM or PM": "AM"}
 
 
 def fail(message):
@@ -69,6 +71,13 @@ for box, label in LABELLED.items():
                for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
     if targets != [label]:
         fail(f"the {box!r} box is labelled by {targets}, not {label!r}")
+
+for box, value in VALUES.items():
+    rows = by_name[("combo box", box)][0]
+    selected = [row.name for row in rows if row.getState().contains(pyatspi.STATE_SELECTED)]
+    if selected != [value]:
+        fail(f"the {box!r} box reads {selected}, not {value!r}")
+    print(f"   combo box {box!r} value: {selected[0]!r}")
 
 wait_for("the first focus is not on Test", 5,
          lambda: by_name[("push button", "Test")].getState().contains(pyatspi.STATE_FOCUSED))
