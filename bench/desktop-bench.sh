@@ -26,7 +26,7 @@ chime_seconds=$(RECORDING="$E2E_SOURCE/../../assets/weather.wav" sound_spans | a
 loud_after() {
   sox "$RECORDING" -t dat -c 1 - 2>/dev/null | awk -v after="$1" '
     /^;/ { next }
-    $1 > after && ($2 > 0.01 || $2 < -0.01) { printf "%.3f\n", $1; exit }'
+    $1 > after && ($2 > 0.01 || $2 < -0.01) { printf "%.3f\n", $1; exit }' || true # sox ends on SIGPIPE
 }
 
 e2e_home
@@ -70,7 +70,8 @@ for run in $(seq $((runs * 2))); do
   spans=$(sound_spans)
   onset=$(echo "$spans" | awk 'NR == 1 { print $1 }')
   speech=$(loud_after "$(awk -v o="$onset" -v l="$chime_seconds" 'BEGIN { print o + l + 0.002 }')")
-  awk -v o="$onset" -v k="$key_at" 'BEGIN { printf "%d\n", o * 1000 - k }' >>"$E2E_DIR/chime"
+  # The recording's size tells where it stands only when the recorder keeps up (20 ms).
+  [ "$gap" = gap20 ] && awk -v o="$onset" -v k="$key_at" 'BEGIN { printf "%d\n", o * 1000 - k }' >>"$E2E_DIR/chime"
   awk -v o="$onset" -v s="$speech" -v l="$chime_seconds" 'BEGIN { printf "%d\n", (s - o - l) * 1000 }' >>"$E2E_DIR/$gap"
   kill "$PROGRAM_PID"; wait "$PROGRAM_PID" 2>/dev/null || true
 done
@@ -106,7 +107,7 @@ done
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 echo "tray click to window mapped, median of $((runs * 2)): $(median <"$E2E_DIR/click") ms"
-echo "Alt+T to first chime sample, median of $((runs * 2)): $(median <"$E2E_DIR/chime") ms (runs: $(tr '\n' ' ' <"$E2E_DIR/chime"))"
+echo "Alt+T to first chime sample (the program's first announcement), median of $runs: $(median <"$E2E_DIR/chime") ms (runs: $(tr '\n' ' ' <"$E2E_DIR/chime"))"
 echo "end of chime to first speech sample, recorder at 20 ms, median of $runs: $(median <"$E2E_DIR/gap20") ms (runs: $(tr '\n' ' ' <"$E2E_DIR/gap20"))"
 echo "end of chime to first speech sample, recorder at the default latency, median of $runs: $(median <"$E2E_DIR/gapdefault") ms (runs: $(tr '\n' ' ' <"$E2E_DIR/gapdefault"))"
 echo "idle resident memory after one minute in the tray: $rss KiB ($threads threads)"

@@ -111,11 +111,7 @@ VoiceTokens EspeakEngine::GetVoices() const {
 }
 
 void EspeakEngine::SetVoice(const VoiceToken& voice) {
-    const bool listed = std::any_of(m_voices.begin(), m_voices.end(),
-                                    [&](const VoiceToken& v) { return v.id == voice.id; });
-    if (!listed)
-        throw NimbrelError(ErrorCode::SpeechSetVoiceFailed,
-                           QStringLiteral("espeak-ng has no voice \"%1\"").arg(voice.id));
+    RequireListed(m_voices, voice);
     std::lock_guard lock(m_mutex);
     m_voiceId = voice.id;
 }

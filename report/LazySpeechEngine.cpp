@@ -1,6 +1,5 @@
 #include "report/LazySpeechEngine.h"
 
-#include <algorithm>
 #include <thread>
 
 LazySpeechEngine::LazySpeechEngine(VoiceTokens voices, SpeechEngineFactory createEngine,
@@ -16,11 +15,7 @@ VoiceTokens LazySpeechEngine::GetVoices() const {
 }
 
 void LazySpeechEngine::SetVoice(const VoiceToken& voice) {
-    const bool listed = std::any_of(m_voices.begin(), m_voices.end(),
-                                    [&](const VoiceToken& v) { return v.id == voice.id; });
-    if (!listed)
-        throw NimbrelError(ErrorCode::SpeechSetVoiceFailed,
-                           QStringLiteral("espeak-ng has no voice \"%1\"").arg(voice.id));
+    RequireListed(m_voices, voice);
     if (m_engine)
         m_engine->SetVoice(voice);
     m_voice = voice;

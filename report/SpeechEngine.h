@@ -49,5 +49,14 @@ inline VoiceToken Item(const VoiceTokens& voices, int position) {
     return voices[static_cast<size_t>(position)];
 }
 
+// Throws NimbrelError(SpeechSetVoiceFailed) unless voices holds the voice.
+inline void RequireListed(const VoiceTokens& voices, const VoiceToken& voice) {
+    for (const VoiceToken& listed : voices)
+        if (listed.id == voice.id)
+            return;
+    throw NimbrelError(ErrorCode::SpeechSetVoiceFailed,
+                       QStringLiteral("There is no voice \"%1\"").arg(voice.id));
+}
+
 // Creates an engine; returns null when none can be created.
 using SpeechEngineFactory = std::function<std::unique_ptr<SpeechEngine>()>;
