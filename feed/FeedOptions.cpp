@@ -7,27 +7,32 @@ namespace {
 
 std::string Usage() {
     return std::string("Usage: nimbrel-feed [options]\n"
-    "Answers GET /forecastrss?p=ZIP&u=f|c with a weather feed document made from Open-Meteo's\n"
-    "forecast.\n\n"
-    "  --listen HOST:PORT       address to listen on (default ") + kDefaultHost + ":" +
-           std::to_string(kDefaultPort) + ")\n"
-    "  --upstream URL           weather service base address (default https://api.open-meteo.com)\n"
-    "  --upstream-timeout MS    time-out of an upstream call (default 10000); a whole call\n"
-    "                           gets three times this\n"
-    "  --fresh SECONDS          serve a cached answer this long without asking again (default "
-    "600)\n"
-    "  --stale SECONDS          serve a cached answer this old when upstream fails (default 3600)\n"
-    "  --retry-after SECONDS    after a failed call, ask again for that place after this\n"
-    "                           (default 60)\n"
-    "  --cache-entries N        most answers kept (default 10000)\n"
-    "  --per-minute N, --per-hour N, --per-day N\n"
-    "                           most upstream calls (default 500, 4500, 9000)\n"
-    "  --threads N              event loop threads (default 2)\n"
-    "  --connections N          most open connections (default 4096)\n"
-    "  --client-timeout MS      a client must send its request within this, and is dropped\n"
-    "                           when idle this long (default 5000)\n"
-    "  --version                show the version\n"
-    "  --help                   show this text\n";
+                       "Answers GET /forecastrss?p=ZIP&u=f|c with a weather feed document made "
+                       "from Open-Meteo's\n"
+                       "forecast.\n\n"
+                       "  --listen HOST:PORT       address to listen on (default ") +
+           kDefaultHost + ":" + std::to_string(kDefaultPort) +
+           ")\n"
+           "  --upstream URL           weather service base address (default "
+           "https://api.open-meteo.com)\n"
+           "  --upstream-timeout MS    time-out of an upstream call (default 10000); a whole call\n"
+           "                           gets three times this\n"
+           "  --fresh SECONDS          serve a cached answer this long without asking again "
+           "(default "
+           "600)\n"
+           "  --stale SECONDS          serve a cached answer this old when upstream fails (default "
+           "3600)\n"
+           "  --retry-after SECONDS    after a failed call, ask again for that place after this\n"
+           "                           (default 60)\n"
+           "  --cache-entries N        most answers kept (default 10000)\n"
+           "  --per-minute N, --per-hour N, --per-day N\n"
+           "                           most upstream calls (default 500, 4500, 9000)\n"
+           "  --threads N              event loop threads (default 2)\n"
+           "  --connections N          most open connections (default 4096)\n"
+           "  --client-timeout MS      a client must send its request within this, and is dropped\n"
+           "                           when idle this long (default 5000)\n"
+           "  --version                show the version\n"
+           "  --help                   show this text\n";
 }
 
 std::optional<std::size_t> Count(const std::string& text, std::size_t low, std::size_t high) {

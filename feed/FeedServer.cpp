@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <climits>
+#include <utility>
 
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -79,6 +80,7 @@ struct FeedServer::Request {
     // Headers in (the next call brings the end of any body), and then asked for the answer.
     bool headersIn = false;
     bool asked = false;
+    bool owed = false; // counted in m_answering, and not yet answered
     std::mutex mutex;
     std::optional<Reply> reply;
     bool suspended = false;
@@ -99,8 +101,7 @@ bool FeedServer::start() {
         m_error = socket.error;
         return false;
     }
-    const auto timeout =
-        std::chrono::ceil<std::chrono::seconds>(m_options.clientTimeout).count();
+    const auto timeout = std::chrono::ceil<std::chrono::seconds>(m_options.clientTimeout).count();
     m_daemon = MHD_start_daemon(
         MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &OnRequest,
         this, MHD_OPTION_LISTEN_SOCKET, socket.fd, MHD_OPTION_THREAD_POOL_SIZE,
@@ -120,23 +121,34 @@ bool FeedServer::start() {
 }
 
 void FeedServer::stop() {
-    m_service.abandonCalls();
     {
         const std::lock_guard lock(m_mutex);
         m_stopped = true;
     }
     m_stopping.notify_all();
+    m_service.abandonCalls();
     if (m_sweeper.joinable())
         m_sweeper.join();
+    {
+        // The abandoned calls answer at once; their connections then leave the waiting room,
+        // which the event loops must see before they end.
+        std::unique_lock lock(m_mutex);
+        m_answered.wait_for(lock, std::chrono::seconds(1), [this] { return m_answering == 0; });
+    }
     if (m_daemon)
         MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
 }
 
+void FeedServer::answered() {
+    const std::lock_guard lock(m_mutex);
+    if (--m_answering == 0)
+        m_answered.notify_all();
+}
+
 void FeedServer::sweepSlowClients() {
-    const auto period = std::clamp<Clock::duration>(m_options.clientTimeout / 4,
-                                                    std::chrono::milliseconds(25),
-                                                    std::chrono::seconds(1));
+    const auto period = std::clamp<Clock::duration>(
+        m_options.clientTimeout / 4, std::chrono::milliseconds(25), std::chrono::seconds(1));
     std::unique_lock lock(m_mutex);
     while (!m_stopping.wait_for(lock, period, [this] { return m_stopped; })) {
         const long long now = Ticks(Clock::now());
@@ -155,8 +167,8 @@ void FeedServer::OnConnection(void* self, MHD_Connection* connection, void** wat
     auto* server = static_cast<FeedServer*>(self);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         auto* started = new Watch;
-        started->fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)
-                          ->connect_fd;
+        started->fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
         started->deadline = Ticks(Clock::now() + server->m_options.clientTimeout);
         *watch = started;
         const std::lock_guard lock(server->m_mutex);
@@ -180,7 +192,10 @@ void* FeedServer::OnRequestLine(void*, const char* target, MHD_Connection*) {
 
 void FeedServer::OnRequestEnded(void* self, MHD_Connection* connection, void** request,
                                 MHD_RequestTerminationCode) {
-    delete static_cast<std::shared_ptr<Request>*>(*request);
+    auto* ended = static_cast<std::shared_ptr<Request>*>(*request);
+    if (ended && std::exchange((*ended)->owed, false)) // the client left while it waited
+        static_cast<FeedServer*>(self)->answered();
+    delete ended;
     *request = nullptr;
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
@@ -205,7 +220,11 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
     }
     if (request->asked) {
         const std::lock_guard lock(request->mutex);
-        return request->reply ? Queue(connection, *request->reply) : MHD_YES;
+        if (!request->reply)
+            return MHD_YES;
+        if (std::exchange(request->owed, false))
+            server->answered();
+        return Queue(connection, *request->reply);
     }
     request->asked = true;
     const MHD_ConnectionInfo* info =
@@ -222,6 +241,13 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
         return Queue(connection,
                      Refusal(404, "Only /forecastrss?p=ZIP&u=f or u=c is served here.\n"));
 
+    {
+        const std::lock_guard lock(server->m_mutex);
+        if (server->m_stopped)
+            return Queue(connection, Refusal(503, "The service is stopping.\n"));
+        ++server->m_answering;
+        request->owed = true;
+    }
     const auto argument = [connection](const char* name) {
         const char* value = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, name);
         return std::string_view(value ? value : "");
@@ -235,8 +261,11 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
         }
     });
     const std::lock_guard lock(request->mutex);
-    if (request->reply)
+    if (request->reply) {
+        request->owed = false;
+        server->answered();
         return Queue(connection, *request->reply);
+    }
     // Waits for the upstream call without holding the event loop.
     MHD_suspend_connection(connection);
     request->suspended = true;

@@ -47,6 +47,7 @@ private:
     static void OnConnection(void* self, MHD_Connection* connection, void** watch,
                              MHD_ConnectionNotificationCode code);
     void sweepSlowClients();
+    void answered();
 
     const FeedOptions m_options;
     FeedService m_service;
@@ -57,6 +58,10 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_stopping;
     bool m_stopped = false;
+    // Requests handed to the service and not yet answered: the event loops must not end while
+    // one is set aside.
+    std::size_t m_answering = 0;
+    std::condition_variable m_answered;
     std::unordered_set<Watch*> m_watches;
     std::thread m_sweeper;
 };

@@ -20,8 +20,8 @@ const std::shared_ptr<const std::string>& NotFound() {
 }
 
 long long Seconds(Clock::duration duration) {
-    return std::max<long long>(
-        0, std::chrono::duration_cast<std::chrono::seconds>(duration).count());
+    return std::max<long long>(0,
+                               std::chrono::duration_cast<std::chrono::seconds>(duration).count());
 }
 
 } // namespace
@@ -92,8 +92,8 @@ void FeedService::finish(const std::string& key, const Place& place, UnitSystem 
         std::fprintf(stderr, "nimbrel-feed: unusable answer for %s: %s\n", place.zipText().c_str(),
                      forecast.error.c_str());
     } else {
-        document = std::make_shared<const std::string>(
-            FeedDocument(place, *forecast.conditions, units));
+        document =
+            std::make_shared<const std::string>(FeedDocument(place, *forecast.conditions, units));
         m_cache.put(key, document, Clock::now());
     }
     std::vector<Answered> waiting;

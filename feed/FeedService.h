@@ -53,7 +53,8 @@ public:
     // no upstream call is needed, else on the upstream thread when the call ends.
     void answer(std::string_view zip, std::string_view unit, const Answered& done);
 
-    // Ends the upstream calls in flight (their requests get the failure answer) and every later one.
+    // Ends the upstream calls in flight (their requests get the failure answer) and every later
+    // one.
     void abandonCalls() { m_upstream.abandon(); }
 
 private:
@@ -69,7 +70,7 @@ private:
     Upstream m_upstream;
     DocumentCache m_cache;
     RateLimiter m_limiter;
-    std::mutex m_mutex; // guards the two maps below
+    std::mutex m_mutex;                                               // guards the two maps below
     std::unordered_map<std::string, std::vector<Answered>> m_waiting; // by call in flight
     std::unordered_map<std::string, DocumentCache::Clock::time_point> m_failedAt;
 };

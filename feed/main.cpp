@@ -6,6 +6,16 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // Blocked first, so that every thread inherits the mask, only the wait below sees them, and a
+    // signal during start-up still ends the service cleanly.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
     const feed::ParsedOptions parsed =
         feed::ParseFeedOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.options) {
@@ -17,15 +27,6 @@ int main(int argc, char** argv) {
         std::fputs("nimbrel-feed: the ZIP code table is missing\n", stderr);
         return 1;
     }
-
-    // Blocked here, so that every thread inherits the mask and only the wait below sees them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
 
     feed::FeedServer server(*parsed.options, zips);
     if (!server.start()) {

@@ -101,12 +101,12 @@ OpenMeteoDouble::OpenMeteoDouble(int port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const MHD_AccessHandlerCallback handler =
-        [](void* self, MHD_Connection* connection, const char*, const char*, const char*,
-           const char*, std::size_t*, void** target) {
-            const std::string& raw = *static_cast<std::string*>(*target);
-            return static_cast<OpenMeteoDouble*>(self)->answer(connection, raw) ? MHD_YES : MHD_NO;
-        };
+    const MHD_AccessHandlerCallback handler = [](void* self, MHD_Connection* connection,
+                                                 const char*, const char*, const char*, const char*,
+                                                 std::size_t*, void** target) {
+        const std::string& raw = *static_cast<std::string*>(*target);
+        return static_cast<OpenMeteoDouble*>(self)->answer(connection, raw) ? MHD_YES : MHD_NO;
+    };
     // The raw target, as sent.
     const auto keepTarget = [](void*, const char* uri, MHD_Connection*) -> void* {
         return new std::string(uri);
@@ -170,7 +170,8 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
         MHD_create_response_from_buffer(body.size(), body.data(), MHD_RESPMEM_MUST_COPY);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
                             "application/json; charset=utf-8");
-    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    const MHD_Result queued =
+        MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
     return queued == MHD_YES;
 }

@@ -79,8 +79,9 @@ inline std::optional<Answer> Receive(int fd, std::chrono::milliseconds timeout) 
     return Answer{std::atoi(all.c_str() + 9), all.substr(0, end), all.substr(end + 4)};
 }
 
-inline std::optional<Answer> Exchange(int port, const std::string& request,
-                                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+inline std::optional<Answer>
+Exchange(int port, const std::string& request,
+         std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     const int fd = Connect(port);
     if (fd < 0)
         return std::nullopt;
