@@ -1,9 +1,10 @@
 // A loopback feed server for the end-to-end runs: answers /forecastrss with the document in a
 // file, and logs each request target on standard output.
+#include "tests/support/StopSignals.h"
+
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -26,11 +27,7 @@ int main(int argc, char* argv[]) {
         std::cerr << "serve_feed: not an IPv4 address: " << argv[1] << '\n';
         return 2;
     }
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const StopSignals stopSignals;
 
     const MHD_AccessHandlerCallback answer = [](void* text, MHD_Connection* connection,
                                                 const char* url, const char*, const char*,
@@ -49,17 +46,16 @@ int main(int argc, char* argv[]) {
         std::cout << target << std::endl;
         return nullptr;
     };
-    MHD_Daemon* daemon = MHD_start_daemon(
-        MHD_USE_INTERNAL_POLLING_THREAD, 0, nullptr, nullptr, answer, &body, MHD_OPTION_SOCK_ADDR,
-        &address, MHD_OPTION_URI_LOG_CALLBACK,
-        static_cast<void* (*)(void*, const char*, MHD_Connection*)>(logTarget), nullptr,
-        MHD_OPTION_END);
+    MHD_Daemon* daemon =
+        MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD, 0, nullptr, nullptr, answer, &body,
+                         MHD_OPTION_SOCK_ADDR, &address, MHD_OPTION_URI_LOG_CALLBACK,
+                         static_cast<void* (*)(void*, const char*, MHD_Connection*)>(logTarget),
+                         nullptr, MHD_OPTION_END);
     if (!daemon) {
         std::cerr << "serve_feed: cannot listen on " << argv[1] << ':' << argv[2] << '\n';
         return 1;
     }
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stopSignals.wait();
     MHD_stop_daemon(daemon);
     return 0;
 }

@@ -2,7 +2,8 @@
 // weather for every place, in the units asked for. Usage: feed-upstream-double PORT
 #include "OpenMeteoDouble.h"
 
-#include <csignal>
+#include "tests/support/StopSignals.h"
+
 #include <cstdio>
 #include <string>
 
@@ -11,17 +12,12 @@ int main(int argc, char** argv) {
         std::fputs("usage: feed-upstream-double PORT\n", stderr);
         return 2;
     }
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const StopSignals stopSignals;
     const OpenMeteoDouble upstream(std::stoi(argv[1]));
     if (!upstream.listening()) {
         std::fprintf(stderr, "feed-upstream-double: cannot listen on port %s\n", argv[1]);
         return 1;
     }
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stopSignals.wait();
     return 0;
 }
