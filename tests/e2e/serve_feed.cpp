@@ -1,9 +1,12 @@
 // A loopback feed server for the end-to-end runs: answers /forecastrss with the document in a
-// file, and logs each request target on standard output.
+// file, and logs each request target on standard output, with the time it came in (seconds since
+// the epoch, to the millisecond).
 #include <httplib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -20,7 +23,10 @@ int main(int argc, char* argv[]) {
 
     httplib::Server server;
     server.Get("/forecastrss", [&](const httplib::Request& request, httplib::Response& response) {
-        std::cout << request.target << std::endl;
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::system_clock::now().time_since_epoch());
+        std::cout << request.target << ' ' << now.count() / 1000 << '.' << std::setw(3)
+                  << std::setfill('0') << now.count() % 1000 << std::endl;
         response.set_content(body, "text/xml; charset=utf-8");
     });
     if (!server.listen(argv[1], std::stoi(argv[2]))) {
