@@ -19,7 +19,7 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Timer1_Timer() {
-    // Timer2 is armed from the window's creation; arming it again would not shift its minute.
+    // Timer2 runs from the window's creation and re-arms itself; only a stopped one is armed.
     if (!Timer2.isActive())
         armTimer2();
     Timer1.stop();

@@ -131,7 +131,6 @@ void TestForm1Schedule::ticksAnnounceOncePerMinute() {
     window.add(u"07"_s, u"30"_s, u"AM"_s);
     window.add(u"07"_s, u"31"_s, u"AM"_s);
     window.add(u"08"_s, u"00"_s, u"AM"_s);
-    FolderFiles::make(window.dataDir(), {u"0800AM.spk"_s});
     const QString marker0731 = window.dataDir() + u"/0731AM.spk"_s;
     QTimer& timer2 = window.form->Timer2;
     const auto tickAt = [&](QTime time) {
@@ -146,9 +145,7 @@ void TestForm1Schedule::ticksAnnounceOncePerMinute() {
     tickAt(QTime(7, 31, 0, 5));
     tickAt(QTime(7, 31, 40));
     QCOMPARE(window.feed.requestCount(), 1);
-    QVERIFY(!window.engine->spoken.isEmpty());
     QVERIFY(QFileInfo::exists(marker0731));
-    QVERIFY(!QFileInfo::exists(window.dataDir() + u"/0800AM.spk"_s));
 
     tickAt(QTime(7, 32, 0));
     QVERIFY(!QFileInfo::exists(marker0731));
