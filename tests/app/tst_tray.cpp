@@ -21,14 +21,18 @@ Form1Deps depsIn(const QTemporaryDir& dir, int* quitCount) {
     return deps;
 }
 
-// Answers the next message box with the given button once it is shown.
+// Answers the next message box with the given button once it is shown; NoButton answers with
+// Enter, which presses the default button.
 void answerNextMessageBox(QMessageBox::StandardButton answer, QString* seenText) {
     QTimer::singleShot(0, [=] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box);
         *seenText = box->text();
         QCOMPARE(box->icon(), QMessageBox::Question);
-        box->button(answer)->click();
+        if (answer == QMessageBox::NoButton)
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->button(answer)->click();
     });
 }
 
@@ -69,23 +73,35 @@ private Q_SLOTS:
 
     void activationShowsTheWindow_data() {
         QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("minimised");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("left press") << int(QSystemTrayIcon::Trigger) << true;
-        QTest::newRow("double-click") << int(QSystemTrayIcon::DoubleClick) << true;
-        QTest::newRow("right press") << int(QSystemTrayIcon::Context) << true;
-        QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << false;
-        QTest::newRow("unknown") << int(QSystemTrayIcon::Unknown) << false;
+        const std::pair<const char*, QSystemTrayIcon::ActivationReason> reasons[] = {
+            {"left press", QSystemTrayIcon::Trigger},
+            {"double-click", QSystemTrayIcon::DoubleClick},
+            {"right press", QSystemTrayIcon::Context},
+            {"middle click", QSystemTrayIcon::MiddleClick},
+            {"unknown", QSystemTrayIcon::Unknown}};
+        for (const auto& [name, reason] : reasons) {
+            const bool shows =
+                reason != QSystemTrayIcon::MiddleClick && reason != QSystemTrayIcon::Unknown;
+            QTest::addRow("%s, hidden", name) << int(reason) << false << shows;
+            QTest::addRow("%s, minimised", name) << int(reason) << true << shows;
+        }
     }
     void activationShowsTheWindow() {
         QFETCH(int, reason);
+        QFETCH(bool, minimised);
         QFETCH(bool, shown);
         QWidget window;
         Module2::AddTrayIcon(QIcon(), QStringLiteral("tip"), &window);
         QSystemTrayIcon* icon = Module2::trayIcon();
         QVERIFY(icon);
-        window.hide();
+        if (minimised)
+            window.showMinimized();
+        else
+            window.hide();
         Q_EMIT icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
-        QCOMPARE(window.isVisible(), shown);
+        QCOMPARE(window.isVisible() && !window.isMinimized(), shown);
         QCOMPARE(Module2::trayIcon(), icon); // the icon stays while the window is shown
     }
 
@@ -102,7 +118,7 @@ private Q_SLOTS:
         Module2::RemoveTrayIcon(); // no icon: no effect
     }
 
-    void exitAnsweredNoChangesNothingThenYesEnds() {
+    void exitAnsweredNoChangesNothingThenEnterEnds() {
         QTemporaryDir dir;
         int quits = 0;
         Form1 form(depsIn(dir, &quits));
@@ -112,7 +128,8 @@ private Q_SLOTS:
 
         QString text;
         answerNextMessageBox(QMessageBox::No, &text);
-        form.ExitBtn->click();
+        auto* exitButton = form.findChild<QPushButton*>(QStringLiteral("ExitBtn"));
+        exitButton->click();
         QCOMPARE(text, QStringLiteral("Are you sure you want to exit Nimbrel?"));
         QCOMPARE(quits, 0);
         QVERIFY(form.isVisible());
@@ -120,8 +137,8 @@ private Q_SLOTS:
         QVERIFY(form.Timer1.isActive());
         QVERIFY(form.Timer2.isActive());
 
-        answerNextMessageBox(QMessageBox::Yes, &text);
-        form.ExitBtn->click();
+        answerNextMessageBox(QMessageBox::NoButton, &text); // Enter: Yes is the default
+        exitButton->click();
         QCOMPARE(quits, 1);
         QVERIFY(!Module2::trayIcon());
     }
