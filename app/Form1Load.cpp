@@ -93,6 +93,7 @@ bool Form1::Form_Load() {
     for (const auto& [file, box] : sections)
         runStep([&] { box->setChecked(Settings::LoadCheckBox(DataDir, file)); });
 
+    int firstStartVoice = 0;
     runStep([&] {
         if (engine.valid())
             SpeechEngine = engine.get();
@@ -101,13 +102,17 @@ bool Form1::Form_Load() {
         if (!SpeechEngine)
             return;
         const QSignalBlocker filling(VoiceCB);
-        for (const VoiceToken& voice : SpeechEngine->GetVoices())
+        const VoiceTokens voices = SpeechEngine->GetVoices();
+        for (const VoiceToken& voice : voices)
             VoiceCB->addItem(voice.GetDescription());
         VoiceCB->setCurrentIndex(-1);
+        // espeak-ng lists Afrikaans first: a first start would read the English report in it.
+        firstStartVoice = DefaultVoicePosition(voices);
     });
     // Selecting runs the voice list's handler, which hands the voice to the engine and stores it.
     runStep([&] {
-        if (const auto position = Settings::LoadVoicePosition(DataDir, VoiceCB->count()))
+        if (const auto position =
+                Settings::LoadVoicePosition(DataDir, VoiceCB->count(), firstStartVoice))
             VoiceCB->setCurrentIndex(*position);
     });
 
