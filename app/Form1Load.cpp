@@ -2,6 +2,7 @@
 // never reports one; a step that fails is skipped and the next one runs.
 #include "app/Form1.h"
 
+#include "app/InstanceLock.h"
 #include "app/Module2.h"
 #include "app/Version.h"
 #include "schedule/TimeKey.h"
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -34,17 +36,22 @@ bool Form1::Form_Load() {
     DataDir = m_deps.documentsDir + QStringLiteral("/Nimbrel");
     runStep([&] { QDir().mkpath(DataDir); });
 
-    // One instance per user. QLockFile removes the lock of a process that no longer runs.
-    if (!m_deps.runtimeDir.isEmpty()) {
-        auto lock =
-            std::make_unique<QLockFile>(m_deps.runtimeDir + QStringLiteral("/nimbrel.lock"));
-        if (!lock->tryLock(0)) {
-            if (lock->error() == QLockFile::LockFailedError)
-                return false;
-        } else {
-            m_instanceLock = std::move(lock);
-        }
-    }
+    // One instance per user; the data folder stands in when the runtime folder cannot hold the
+    // lock.
+    const QString lockName = QStringLiteral("/nimbrel.lock");
+    InstanceLock lock = TakeInstanceLock(
+        m_deps.runtimeDir.isEmpty() ? QString() : m_deps.runtimeDir + lockName, DataDir + lockName);
+    if (lock.anotherRuns)
+        return false;
+    m_instanceLock = std::move(lock.held);
+    runStep([&] {
+        RemoveLeftoverTemporaryFiles(DataDir, [](const QString& name) {
+            return Settings::IsSettingsFileName(name) ||
+                   std::ranges::any_of(ProbingOrder(), [&name](const ProbedTime& time) {
+                       return time.entryFile == name || time.markerFile == name;
+                   });
+        });
+    });
 
     // espeak-ng reads its voices from disk; let it do so while the window is filled, and take the
     // engine when the voice list needs it.
@@ -86,6 +93,7 @@ bool Form1::Form_Load() {
     for (const auto& [file, box] : sections)
         runStep([&] { box->setChecked(Settings::LoadCheckBox(DataDir, file)); });
 
+    int firstStartVoice = 0;
     runStep([&] {
         if (engine.valid())
             SpeechEngine = engine.get();
@@ -94,13 +102,17 @@ bool Form1::Form_Load() {
         if (!SpeechEngine)
             return;
         const QSignalBlocker filling(VoiceCB);
-        for (const VoiceToken& voice : SpeechEngine->GetVoices())
+        const VoiceTokens voices = SpeechEngine->GetVoices();
+        for (const VoiceToken& voice : voices)
             VoiceCB->addItem(voice.GetDescription());
         VoiceCB->setCurrentIndex(-1);
+        // espeak-ng lists Afrikaans first: a first start would read the English report in it.
+        firstStartVoice = DefaultVoicePosition(voices);
     });
     // Selecting runs the voice list's handler, which hands the voice to the engine and stores it.
     runStep([&] {
-        if (const auto position = Settings::LoadVoicePosition(DataDir, VoiceCB->count()))
+        if (const auto position =
+                Settings::LoadVoicePosition(DataDir, VoiceCB->count(), firstStartVoice))
             VoiceCB->setCurrentIndex(*position);
     });
 

@@ -1,6 +1,7 @@
 // The report routine's events: the window only hands its controls to the announcement.
 #include "app/Form1.h"
 
+#include "app/DesktopNotification.h"
 #include "app/Module2.h"
 #include "report/Announce.h"
 #include "report/Inet.h"
@@ -23,14 +24,29 @@ bool isChecked(const QCheckBox* box) {
 } // namespace
 
 void Form1::SpeakWeather() {
+    announceReport();
+}
+
+void Form1::SpeakWeatherOnSchedule() {
+    const QString failure = announceReport();
+    if (failure.isEmpty())
+        return;
+    const auto showWindow = [this] { Module2::ShowFromTray(this); };
+    if (!m_deps.notificationBus) {
+        showWindow();
+        return;
+    }
+    SendNotification(m_deps.notificationBus(), windowTitle(), failure, this, showWindow);
+}
+
+QString Form1::announceReport() {
     // A tick that falls inside a fetch joins the announcement already under way.
     if (m_announcement)
-        return;
+        return {};
 
     ReportParts parts;
     parts.feedHost = m_deps.feedHost;
     parts.readInputs = [this] {
-        const QLocale locale = QLocale::system();
         return ReportInputs{
             .zip = Location->text(),
             .greeting = Greeting->text(),
@@ -40,8 +56,11 @@ void Form1::SpeakWeather() {
                          .city = isChecked(Check3),
                          .sun = isChecked(Check4),
                          .atmosphere = isChecked(Check5)},
-            .time = {m_deps.clock->currentDateTime().time(), locale.amText(), locale.pmText()},
         };
+    };
+    parts.readTime = [this] {
+        const QLocale locale = QLocale::system();
+        return ReportTime{m_deps.clock->currentDateTime().time(), locale.amText(), locale.pmText()};
     };
     parts.fetch = [this](const QString& url) { return Inet1->OpenURL(url); };
     parts.writeSetting = [this](Settings::File file, const QString& value) {
@@ -65,7 +84,7 @@ void Form1::SpeakWeather() {
     ReportAnnouncement announcement(std::move(parts));
     m_announcement = &announcement;
     const auto done = qScopeGuard([this] { m_announcement = nullptr; });
-    announcement.Run();
+    return announcement.Run();
 }
 
 void Form1::SpeakItBtn_Click() {
@@ -75,11 +94,8 @@ void Form1::SpeakItBtn_Click() {
 }
 
 void Form1::Inet1_StateChanged(int state) {
-    if (state != Inet::icError)
-        return;
-    // The error state of a fetch inside an announcement counts towards that announcement's runs.
-    if (m_announcement)
-        m_announcement->RequestRepeat();
-    else
+    // Inside an announcement this joins it: a fetch that failed is not run again, so the window
+    // waits out one time-out, not three.
+    if (state == Inet::icError)
         SpeakWeather();
 }

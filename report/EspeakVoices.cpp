@@ -129,7 +129,7 @@ VoiceTokens List(const QString& dataDir) {
         if (file.priority == 0 || file.language == "variant" || file.identifier.startsWith("mb/"))
             continue;
         const QString name = QString::fromUtf8(file.name);
-        voices.push_back({name, name});
+        voices.push_back({name, name, QString::fromUtf8(file.language)});
     }
     return voices;
 }

@@ -28,10 +28,10 @@ QString LoadGreeting(const QString& dataDir) {
                                               : DefaultOf(File::Greeting);
 }
 
-std::optional<int> LoadVoicePosition(const QString& dataDir, int voiceCount) {
-    const QString stored =
-        IsPresent(dataDir, File::Voice) ? Read(dataDir, File::Voice) : DefaultOf(File::Voice);
-    const std::optional<int> position = ParsePosition(stored);
+std::optional<int> LoadVoicePosition(const QString& dataDir, int voiceCount, int whenMissing) {
+    const std::optional<int> position = IsPresent(dataDir, File::Voice)
+                                            ? ParsePosition(Read(dataDir, File::Voice))
+                                            : std::optional<int>(whenMissing);
     if (!position || *position >= voiceCount)
         return std::nullopt;
     return position;

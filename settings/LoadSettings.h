@@ -18,8 +18,8 @@ bool LoadUnitsMetric(const QString& dataDir);
 std::optional<QString> LoadZip(const QString& dataDir);
 // The stored greeting, whole; "Hello" when the file is missing.
 QString LoadGreeting(const QString& dataDir);
-// The voice list position to select: 0 when the file is missing; nothing when the stored text is
-// empty, not a number, negative, or names no entry of a list of voiceCount voices.
-std::optional<int> LoadVoicePosition(const QString& dataDir, int voiceCount);
+// The voice list position to select: whenMissing when the file is missing; nothing when the
+// stored text is empty, not a number, negative, or names no entry of a list of voiceCount voices.
+std::optional<int> LoadVoicePosition(const QString& dataDir, int voiceCount, int whenMissing = 0);
 
 } // namespace Settings

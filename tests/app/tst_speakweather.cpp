@@ -2,17 +2,19 @@
 #include "report/ErrorCodes.h"
 #include "report/Inet.h"
 #include "tests/support/FeedDocuments.h"
-#include "tests/support/FeedServer.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/FixedClock.h"
+#include "tests/support/LoopbackFeedServer.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -28,8 +30,8 @@
 using namespace std::chrono_literals;
 using Spoken = RecordingSpeechEngine::Spoken;
 
-Q_DECLARE_METATYPE(FeedServer::Answer)
-Q_DECLARE_METATYPE(QList<FeedServer::Answer>)
+Q_DECLARE_METATYPE(LoopbackFeedServer::Answer)
+Q_DECLARE_METATYPE(QList<LoopbackFeedServer::Answer>)
 Q_DECLARE_METATYPE(QList<RecordingSpeechEngine::Spoken>)
 
 namespace {
@@ -70,6 +72,66 @@ struct RigOptions {
     std::chrono::milliseconds fetchTimeout = 3s;
     bool withEngine = true;
     QString feedHost; // empty: the rig's own server
+    std::function<QDBusConnection()> notificationBus;
+};
+
+// A session bus of the test's own, in its temporary folder, with nothing that could be started
+// on demand: a dbus-daemon stopped with the test.
+class PrivateBus final {
+public:
+    PrivateBus() {
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1</listen>"
+                                      "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                      "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                      "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                                      "</policy></busconfig>")
+                           .arg(m_dir.filePath(QStringLiteral("bus")))
+                           .toUtf8());
+        file.close();
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                        QStringLiteral("--config-file=") + config});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        for (const QString& name : m_names)
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.terminate();
+        m_daemon.waitForFinished(5000);
+    }
+    bool running() const { return !m_address.isEmpty(); }
+    // A new connection to the bus, as a process of its own would open.
+    QDBusConnection connect() {
+        static int count = 0;
+        m_names.append(QStringLiteral("private-bus-%1").arg(++count));
+        return QDBusConnection::connectToBus(m_address, m_names.last());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_names;
+};
+
+// Stands in for the desktop's notification service and keeps what it was sent.
+class StandInNotifications final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QList<QStringList> received; // application, icon, summary, body
+
+public Q_SLOTS:
+    uint Notify(const QString& application, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap&, int) {
+        received.append({application, icon, summary, body});
+        return uint(received.size());
+    }
 };
 
 // A port that was free a moment ago: nothing listens there.
@@ -96,8 +158,9 @@ public:
             engine = made.get();
             return made;
         };
-        deps.clock = std::make_shared<FixedClock>();
+        deps.clock = clock;
         deps.fetchTimeout = options.fetchTimeout;
+        deps.notificationBus = options.notificationBus;
         deps.quit = [] {};
         form = std::make_unique<Form1>(std::move(deps));
         loaded = form->Form_Load();
@@ -116,7 +179,8 @@ private:
     QTemporaryDir m_runtime;
 
 public:
-    FeedServer server;
+    LoopbackFeedServer server;
+    std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
     RecordingSpeechEngine* engine = nullptr; // owned by the window
     std::unique_ptr<Form1> form;
     bool loaded = false;
@@ -141,11 +205,14 @@ private Q_SLOTS:
     void errorStateStartsAnnouncement_data();
     void errorStateStartsAnnouncement();
     void testButtonDisabledDuringRun();
+    void timeIsReadAfterTheFetch();
+    void scheduledFailureIsTold_data();
+    void scheduledFailureIsTold();
     void clickToQueuedTime();
 };
 
 void tst_SpeakWeather::goodDocument_data() {
-    QTest::addColumn<FeedServer::Answer>("answer");
+    QTest::addColumn<LoopbackFeedServer::Answer>("answer");
     QTest::addColumn<bool>("metric");
     QTest::addColumn<QString>("greeting");
     QTest::addColumn<QList<bool>>("checks"); // Check1 to Check5
@@ -154,14 +221,16 @@ void tst_SpeakWeather::goodDocument_data() {
 
     const QList<bool> allOn{true, true, true, true, true};
     QTest::newRow("standard, every section")
-        << FeedServer::document(FeedDocuments::document()) << false << QStringLiteral("Hello")
-        << allOn << QStringLiteral("/forecastrss?p=90012&u=f") << kFullReport;
-    QTest::newRow("trickled slowly") << FeedServer::trickled(FeedDocuments::document(), 48, 15ms)
-                                     << false << QStringLiteral("Hello") << allOn
-                                     << QStringLiteral("/forecastrss?p=90012&u=f") << kFullReport;
+        << LoopbackFeedServer::document(FeedDocuments::document()) << false
+        << QStringLiteral("Hello") << allOn << QStringLiteral("/forecastrss?p=90012&u=f")
+        << kFullReport;
+    QTest::newRow("trickled slowly")
+        << LoopbackFeedServer::trickled(FeedDocuments::document(), 48, 15ms) << false
+        << QStringLiteral("Hello") << allOn << QStringLiteral("/forecastrss?p=90012&u=f")
+        << kFullReport;
     QTest::newRow("metric, wind and atmosphere only")
-        << FeedServer::document(FeedDocuments::document(FeedDocuments::metricValues())) << true
-        << QString() << QList<bool>{true, false, false, false, true}
+        << LoopbackFeedServer::document(FeedDocuments::document(FeedDocuments::metricValues()))
+        << true << QString() << QList<bool>{true, false, false, false, true}
         << QStringLiteral("/forecastrss?p=90012&u=c")
         << QList<Spoken>{
                {QStringLiteral(" At 7:30 AM , it's Fair and 14 degrees with wind at 8 kilometers "
@@ -176,7 +245,7 @@ void tst_SpeakWeather::goodDocument_data() {
 }
 
 void tst_SpeakWeather::goodDocument() {
-    QFETCH(FeedServer::Answer, answer);
+    QFETCH(LoopbackFeedServer::Answer, answer);
     QFETCH(bool, metric);
     QFETCH(QString, greeting);
     QFETCH(QList<bool>, checks);
@@ -230,7 +299,7 @@ void tst_SpeakWeather::zipInRequest() {
     QFETCH(QByteArray, stored);
 
     Rig rig;
-    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     rig.form->Location->setText(typed);
 
     rig.form->SpeakItBtn->click();
@@ -241,7 +310,7 @@ void tst_SpeakWeather::zipInRequest() {
 }
 
 void tst_SpeakWeather::outcomes_data() {
-    QTest::addColumn<QList<FeedServer::Answer>>("answers");
+    QTest::addColumn<QList<LoopbackFeedServer::Answer>>("answers");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<int>("requests");
     QTest::addColumn<QString>("city");
@@ -251,9 +320,9 @@ void tst_SpeakWeather::outcomes_data() {
     QTest::addColumn<bool>("shown");
 
     const QByteArray feed = FeedDocuments::document();
-    const FeedServer::Answer good = FeedServer::document(feed);
-    const FeedServer::Answer missing = FeedServer::document(withoutTemperature());
-    const FeedServer::Answer failing = FeedServer::status(500);
+    const LoopbackFeedServer::Answer good = LoopbackFeedServer::document(feed);
+    const LoopbackFeedServer::Answer missing = LoopbackFeedServer::document(withoutTemperature());
+    const LoopbackFeedServer::Answer failing = LoopbackFeedServer::status(500);
     const QString report = joined(kFullReport);
     const QString la = QStringLiteral("Los Angeles");
     const QString earlier = QStringLiteral("Pasadena"); // the previous run's city
@@ -264,42 +333,43 @@ void tst_SpeakWeather::outcomes_data() {
     QByteArray mentionsNotFound = feed;
     mentionsNotFound.replace("<ttl>", "<!-- radar station not found -->\n<ttl>");
 
-    QTest::newRow("unknown ZIP") << QList{FeedServer::document(FeedDocuments::notFound())} << false
-                                 << 1 << notFound << enterZip << false << false << true;
+    QTest::newRow("unknown ZIP") << QList{LoopbackFeedServer::document(FeedDocuments::notFound())}
+                                 << false << 1 << notFound << enterZip << false << false << true;
     QTest::newRow("not found inside a good document")
-        << QList{FeedServer::document(mentionsNotFound)} << false << 1 << notFound << enterZip
-        << false << false << true;
-    QTest::newRow("empty city") << QList{FeedServer::document(FeedDocuments::document(noCity))}
+        << QList{LoopbackFeedServer::document(mentionsNotFound)} << false << 1 << notFound
+        << enterZip << false << false << true;
+    QTest::newRow("empty city") << QList{LoopbackFeedServer::document(
+                                       FeedDocuments::document(noCity))}
                                 << false << 1 << notFound << enterZip << false << false << true;
-    QTest::newRow("empty body") << QList{FeedServer::document({})} << false << 1 << notFound
+    QTest::newRow("empty body") << QList{LoopbackFeedServer::document({})} << false << 1 << notFound
                                 << enterZip << false << false << true;
 
     QTest::newRow("value always missing")
         << QList{missing} << false << 3 << la << kIncompleteMessage << false << true << false;
     QTest::newRow("missing once") << QList{missing, good} << false << 2 << la << report << true
                                   << true << false;
-    QTest::newRow("missing, failing, good")
-        << QList{missing, failing, good} << false << 3 << la << report << true << true << false;
+    // A fetch that failed is not tried again: one wait per failure.
+    QTest::newRow("missing, failing, good") << QList{missing, failing, good} << false << 2 << la
+                                            << kRetrievalMessage << false << true << false;
     QTest::newRow("missing, then failing at the bound")
-        << QList{missing, failing, failing, good} << false << 3 << la << kRetrievalMessage << false
+        << QList{missing, missing, failing, good} << false << 3 << la << kRetrievalMessage << false
         << true << false;
-    QTest::newRow("failing, then missing at the bound")
-        << QList{failing, missing, missing, good} << false << 3 << la << kIncompleteMessage << false
-        << true << false;
+    QTest::newRow("failing, then missing") << QList{failing, missing, good} << false << 1 << earlier
+                                           << kRetrievalMessage << false << false << false;
 
-    QTest::newRow("500") << QList{failing} << false << 3 << earlier << kRetrievalMessage << false
+    QTest::newRow("500") << QList{failing} << false << 1 << earlier << kRetrievalMessage << false
                          << false << false;
     QTest::newRow("404 with a feed inside")
-        << QList{FeedServer::status(404, feed)} << false << 3 << earlier << kRetrievalMessage
+        << QList{LoopbackFeedServer::status(404, feed)} << false << 1 << earlier << kRetrievalMessage
         << false << false << false;
-    QTest::newRow("never answers") << QList{FeedServer::silent(30s)} << false << 3 << earlier
+    QTest::newRow("never answers") << QList{LoopbackFeedServer::silent(30s)} << false << 1 << earlier
                                    << kRetrievalMessage << false << false << false;
     QTest::newRow("connection refused")
         << QList{good} << true << 0 << earlier << kRetrievalMessage << false << false << false;
 }
 
 void tst_SpeakWeather::outcomes() {
-    QFETCH(QList<FeedServer::Answer>, answers);
+    QFETCH(QList<LoopbackFeedServer::Answer>, answers);
     QFETCH(bool, refused);
     QFETCH(int, requests);
     QFETCH(QString, city);
@@ -319,7 +389,7 @@ void tst_SpeakWeather::outcomes() {
 
     rig.form->SpeakItBtn->click();
 
-    // Repeats stop at three runs in all, whatever the feed does.
+    // Repeats stop at three runs in all, whatever the feed does, and a failed fetch ends them.
     QCOMPARE(rig.server.requestCount(), requests);
     QCOMPARE(rig.form->CityFound->text(), city);
     QCOMPARE(rig.weather(), weather);
@@ -357,7 +427,7 @@ void tst_SpeakWeather::speechFailures() {
     RigOptions options;
     options.withEngine = withEngine;
     Rig rig(options);
-    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     if (rig.engine) {
         rig.engine->failSpeakWithCode = code;
         rig.engine->failSpeakAfter = failAfter;
@@ -374,7 +444,7 @@ void tst_SpeakWeather::speechFailures() {
 
 void tst_SpeakWeather::settingsWriteFailure() {
     Rig rig;
-    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     // A folder where the file should be: it can never be replaced.
     QVERIFY(QDir(rig.form->dataDir()).mkdir(QStringLiteral("citydat.txt")));
 
@@ -390,7 +460,7 @@ void tst_SpeakWeather::settingsWriteFailure() {
 
 void tst_SpeakWeather::unchangedSettingsKeepTheirFiles() {
     Rig rig;
-    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     const auto inode = [&](const char* name) {
         struct stat info {};
         const QByteArray path =
@@ -425,7 +495,7 @@ void tst_SpeakWeather::errorStateStartsAnnouncement() {
     QFETCH(int, requests);
 
     Rig rig;
-    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
 
     Q_EMIT rig.form->Inet1->StateChanged(state);
 
@@ -435,7 +505,7 @@ void tst_SpeakWeather::errorStateStartsAnnouncement() {
 
 void tst_SpeakWeather::testButtonDisabledDuringRun() {
     Rig rig;
-    FeedServer::Answer slow = FeedServer::document(FeedDocuments::document());
+    LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
     rig.server.serve(slow);
     std::optional<bool> enabledDuringFetch;
@@ -450,11 +520,82 @@ void tst_SpeakWeather::testButtonDisabledDuringRun() {
     QCOMPARE(rig.spoken(), kFullReport);
 }
 
+void tst_SpeakWeather::timeIsReadAfterTheFetch() {
+    Rig rig;
+    LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
+    slow.delay = 300ms;
+    rig.server.serve(slow);
+    QTimer::singleShot(100ms, rig.form.get(), [&] { rig.clock->set(QTime(7, 31, 2)); });
+    rig.form->SpeakItBtn->click();
+    QVERIFY2(rig.weather().startsWith(QStringLiteral("Hello. At 7:31 AM in Los Angeles")),
+             qPrintable(rig.weather()));
+}
+
+void tst_SpeakWeather::scheduledFailureIsTold_data() {
+    QTest::addColumn<bool>("bus");
+    QTest::addColumn<bool>("service");
+    QTest::addColumn<QList<LoopbackFeedServer::Answer>>("answers");
+    QTest::addColumn<QString>("weather");
+
+    const QList failing{LoopbackFeedServer::status(500)};
+    const QList notFound{LoopbackFeedServer::document(FeedDocuments::notFound())};
+    const QList missing{LoopbackFeedServer::document(withoutTemperature())};
+    QTest::newRow("retrieval, told") << true << true << failing << kRetrievalMessage;
+    QTest::newRow("incomplete, told") << true << true << missing << kIncompleteMessage;
+    QTest::newRow("ZIP not found, told")
+        << true << true << notFound << QStringLiteral("Please enter your ZIP code.");
+    QTest::newRow("no service: shown") << true << false << failing << kRetrievalMessage;
+    QTest::newRow("no bus: shown") << false << false << failing << kRetrievalMessage;
+}
+
+void tst_SpeakWeather::scheduledFailureIsTold() {
+    QFETCH(bool, bus);
+    QFETCH(bool, service);
+    QFETCH(QList<LoopbackFeedServer::Answer>, answers);
+    QFETCH(QString, weather);
+
+    PrivateBus privateBus;
+    QVERIFY(privateBus.running());
+    StandInNotifications notifications;
+    if (service) {
+        QDBusConnection serviceSide = privateBus.connect();
+        QVERIFY(serviceSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"),
+                                           &notifications, QDBusConnection::ExportAllSlots));
+        QVERIFY(serviceSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+    RigOptions options;
+    if (bus)
+        options.notificationBus = [&privateBus] { return privateBus.connect(); };
+    Rig rig(options);
+    rig.server.serveInTurn(answers);
+    QVERIFY(QDir(rig.form->dataDir()).mkpath(QStringLiteral(".")));
+    QFile(rig.form->dataDir() + QStringLiteral("/0731AM.tim")).open(QIODevice::WriteOnly);
+    rig.form->RefreshTimeList();
+    rig.form->hide();
+
+    rig.clock->set(QTime(7, 31, 0, 5));
+    QMetaObject::invokeMethod(&rig.form->Timer2, "timeout");
+
+    QCOMPARE(rig.weather(), weather);
+    if (service) {
+        QTRY_COMPARE(notifications.received.size(), 1);
+        QCOMPARE(notifications.received[0],
+                 (QStringList{QStringLiteral("Nimbrel"), QStringLiteral("nimbrel"),
+                              rig.form->windowTitle(), weather}));
+        // "&Test" tells nothing: the window is in front then.
+        rig.form->SpeakItBtn->click();
+        QTest::qWait(300);
+        QCOMPARE(notifications.received.size(), 1);
+    } else {
+        QTRY_VERIFY(rig.form->isVisible());
+    }
+}
+
 void tst_SpeakWeather::clickToQueuedTime() {
     // Click to sections queued on the engine, against a loopback feed; the recording engine's
     // chime is heard at once, so the chime's own time is left out.
     Rig rig;
-    rig.server.serve(FeedServer::document(FeedDocuments::document()));
+    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     constexpr int kRounds = 41;
     QList<qint64> clicks;
     QElapsedTimer clock;

@@ -21,6 +21,8 @@
 #include <map>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class StartupTest final : public QObject {
@@ -41,7 +43,8 @@ class StartupTest final : public QObject {
         deps.createSpeechEngine = [this]() -> std::unique_ptr<SpeechEngine> {
             if (m_noEngine)
                 return nullptr;
-            auto engine = std::make_unique<RecordingSpeechEngine>(m_voices);
+            auto engine = std::make_unique<RecordingSpeechEngine>(
+                m_voices, QStringList{u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us"_s});
             m_engine = engine.get();
             return engine;
         };
@@ -92,9 +95,10 @@ private Q_SLOTS:
         QVERIFY(form->txtWeather->text().isEmpty());
         QVERIFY(!Module2::trayIcon());
         QCOMPARE(form->VoiceCB->count(), 3);
-        QCOMPARE(form->VoiceCB->currentIndex(), 0);
-        QCOMPARE(m_engine->currentVoice, QStringLiteral("voice-0"));
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("0\r\n"));
+        // The first "en-us" voice, not espeak-ng's first (Afrikaans).
+        QCOMPARE(form->VoiceCB->currentIndex(), 2);
+        QCOMPARE(m_engine->currentVoice, QStringLiteral("voice-2"));
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("2\r\n"));
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/unitdat.txt")));
     }
 
@@ -105,7 +109,8 @@ private Q_SLOTS:
         writeBytes(dataDir() + QStringLiteral("/unitdat.txt"), "C\r\n");
         writeBytes(dataDir() + QStringLiteral("/winddat.txt"), " N \r\n");
         writeBytes(dataDir() + QStringLiteral("/forecdat.txt"), "n\r\n");
-        writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), "2\r\n");
+        // A stored position keeps its voice, English or not.
+        writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), "1\r\n");
         auto form = start();
         QVERIFY(form);
         // No notification area here, so the window stays reachable.
@@ -119,9 +124,9 @@ private Q_SLOTS:
         QCOMPARE(form->Check2->checkState(), Qt::Checked);
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/forecdat.txt")), QByteArray("Y\r\n"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/unitdat.txt")), QByteArray("C\r\n"));
-        QCOMPARE(form->VoiceCB->currentIndex(), 2);
-        QCOMPARE(m_engine->currentVoice, QStringLiteral("voice-2"));
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("2\r\n"));
+        QCOMPARE(form->VoiceCB->currentIndex(), 1);
+        QCOMPARE(m_engine->currentVoice, QStringLiteral("voice-1"));
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("1\r\n"));
     }
 
     // Keyboard design, on an active window: the first focus, and the whole tab cycle with the

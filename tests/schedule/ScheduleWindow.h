@@ -2,8 +2,8 @@
 
 #include "app/Form1.h"
 #include "tests/support/FeedDocuments.h"
-#include "tests/support/FeedServer.h"
 #include "tests/support/FixedClock.h"
+#include "tests/support/LoopbackFeedServer.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QApplication>
@@ -20,13 +20,13 @@
 struct ScheduleWindow {
     QTemporaryDir documents;
     QTemporaryDir runtime;
-    FeedServer feed;
+    LoopbackFeedServer feed;
     std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
     RecordingSpeechEngine* engine = nullptr;
     std::unique_ptr<Form1> form;
 
     explicit ScheduleWindow(std::shared_ptr<const Clock> windowClock = {}) {
-        feed.serve(FeedServer::document(FeedDocuments::document()));
+        feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
         Form1Deps deps;
         deps.documentsDir = documents.path();
         deps.runtimeDir = runtime.path();
