@@ -1,12 +1,12 @@
 #pragma once
 
+#include "core/Result.h"
 #include "report/ReportText.h"
-#include "settings/SettingsFiles.h"
 
 #include <QString>
 #include <functional>
 
-// What one run of the report routine reads from the window when it starts.
+// What one run of the report routine reads from the settings when it starts.
 struct ReportInputs {
     QString zip;        // the ZIP code as typed
     QString greeting;   // the greeting as typed
@@ -21,7 +21,10 @@ struct ReportParts {
     std::function<ReportInputs()> readInputs;
     // Returns the whole feed document; throws NimbrelError with a feed code.
     std::function<QString(const QString& url)> fetch;
-    std::function<WriteResult(Settings::File file, const QString& value)> writeSetting;
+    // Store the ZIP code and the greeting once the feed has found the city; a failure gives the
+    // system's reason.
+    std::function<Result<>()> storeZip;
+    std::function<Result<>()> storeGreeting;
     // The chime and the speech; throws NimbrelError with a speech code.
     std::function<void(const ReportSections& sections)> announce;
     std::function<void(const QString& text)> showCity;
@@ -60,8 +63,6 @@ public:
     void Run();
     // Asks for one more run once the current one has ended (the fetch's error state).
     void RequestRepeat() { m_repeatRequested = true; }
-
-    int runs() const { return m_runs; }
 
 private:
     enum class Outcome { Finished, MissingValue };

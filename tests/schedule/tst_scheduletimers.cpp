@@ -1,7 +1,7 @@
 #include "schedule/TimeKey.h"
-#include "tests/schedule/ScheduleWindow.h"
+#include "tests/support/TestWindow.h"
 
-#include <QListWidget>
+#include <QListView>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -19,13 +19,16 @@ void TestScheduleTimers::timeAddedForTheNextMinuteIsAnnounced() {
     while (QTime::currentTime().second() < 2 || QTime::currentTime().second() > 50)
         QTest::qWait(500);
 
-    ScheduleWindow window(std::make_shared<SystemClock>());
+    TestWindowOptions options;
+    options.clock = std::make_shared<SystemClock>();
+    TestWindow window(options);
     const QDateTime created = QDateTime::currentDateTime();
     const QTime next = created.addSecs(60).time();
     const QString row = ClockText(next);
-    window.add(row.left(2), row.mid(3, 2), row.right(2));
-    QCOMPARE(window.form->List1->count(), 1);
-    QCOMPARE(window.form->List1->item(0)->text(), row);
+    window.addTime(row.left(2), row.mid(3, 2), row.right(2));
+    const QAbstractItemModel* rows = window.control<QListView>("List1")->model();
+    QCOMPARE(rows->rowCount(), 1);
+    QCOMPARE(rows->index(0, 0).data().toString(), row);
 
     // No tick may come before the minute is up.
     QTest::qWait(45000);
@@ -38,8 +41,8 @@ void TestScheduleTimers::timeAddedForTheNextMinuteIsAnnounced() {
     QTRY_VERIFY(QFileInfo::exists(marker));
 
     // Timer1's single tick comes a few seconds later and must not bring a second announcement.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.form->Timer1.isActive(), 15000);
-    QVERIFY(window.form->Timer2.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.control<QTimer>("Timer1")->isActive(), 15000);
+    QVERIFY(window.control<QTimer>("Timer2")->isActive());
     QCOMPARE(window.feed.requestCount(), 1);
 }
 
