@@ -22,6 +22,7 @@ public:
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
     const T& value() const { return *m_value; }
+    T& value() { return *m_value; }
     const QString& error() const { return m_error; }
 
 private:
