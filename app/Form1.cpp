@@ -74,6 +74,24 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_centring == Centring::BeforeFirstShow) {
+        m_centring = Centring::AwaitingFrame;
+        centreOnScreen();
+    }
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The window manager moves the window into its frame after mapping it; only then is the outer
+    // size known. Without a window manager there is no frame and the first centring stands.
+    if (m_centring == Centring::AwaitingFrame && frameGeometry() != geometry()) {
+        m_centring = Centring::Done;
+        centreOnScreen();
+    }
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
     Form_QueryUnload();
@@ -89,7 +107,7 @@ void Form1::ExitBtn_Click() {
     const auto answer =
         MessageBox::Show(this, {QMessageBox::Question, QGuiApplication::applicationDisplayName(),
                                 QStringLiteral("Are you sure you want to exit Nimbrel?"),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes});
     if (answer == QMessageBox::Yes)
         close();
 }

@@ -47,6 +47,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     // Which check box switches which report section, in the order the load step reads them: the
@@ -119,6 +121,12 @@ private:
     std::unique_ptr<::SpeechEngine> SpeechEngine;
     ReportAnnouncement* m_announcement = nullptr; // the announcement under way, if any
     bool m_loading = false; // true while the load step applies stored settings
+    // Centred when first shown, and again once the window manager's frame is known.
+    enum class Centring {
+        BeforeFirstShow,
+        AwaitingFrame,
+        Done
+    } m_centring = Centring::BeforeFirstShow;
     std::unique_ptr<QLockFile> m_instanceLock;
 
     // Announcement schedule: what the minute tick keeps between ticks.

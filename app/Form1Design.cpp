@@ -1,6 +1,7 @@
 // The window design: every control with its caption, place, size, colours and font.
 #include "app/Form1.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -61,6 +62,79 @@ Button* yellowButton(QWidget* parent, const char* name, QRect rect, const QStrin
     return button;
 }
 
+// On Linux Qt names a combo box by its current text, so a screen reader would announce the hour
+// box as "09". Here the boxes keep their name and give the current text as their value; their
+// children are Qt's own: the pop-up list and, when editable, the text field.
+class NamedComboBox final : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox* box)
+        : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? box()->currentText() : QAccessibleWidget::text(kind);
+    }
+    int childCount() const override { return int(parts().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const QList<QObject*> all = parts();
+        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all[index])
+                                                : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child ? int(parts().indexOf(child->object())) : -1;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction())
+            box()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+    QList<QObject*> parts() const {
+        QList<QObject*> all{box()->view()};
+        if (box()->lineEdit())
+            all.append(box()->lineEdit());
+        return all;
+    }
+};
+
+// The pop-up list keeps the current row selected, as it shows it when open: that is where a
+// screen reader reads a named box's value.
+void selectCurrentInList(QComboBox* box) {
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, [box](int index) {
+        box->view()->setCurrentIndex(box->model()->index(index, box->modelColumn()));
+    });
+}
+
+// Every combo box of the program is named; the interface is made when the box is created, before
+// its name is set, so it cannot depend on the name.
+QAccessibleInterface* namedComboBoxes(const QString& className, QObject* object) {
+    auto* box = qobject_cast<QComboBox*>(object);
+    return className == QLatin1String("QComboBox") && box ? new NamedComboBox(box) : nullptr;
+}
+
+// What a screen reader says for an input control; labels keep their text as their name, so that
+// the report labels announce each new text.
+void describe(QWidget* control, const QString& name, const QString& description) {
+    control->setAccessibleName(name);
+    control->setAccessibleDescription(description);
+}
+
+// The option group is one tab stop, the selected button, so Space there never changes the units.
+void oneTabStopOnTheSelected(std::initializer_list<QRadioButton*> group) {
+    for (QRadioButton* button : group) {
+        const auto follow = [button](bool selected) {
+            button->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
+        };
+        follow(button->isChecked());
+        QObject::connect(button, &QRadioButton::toggled, button, follow);
+    }
+}
+
 QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString& designText) {
     auto* box = place<QComboBox>(parent, name, rect);
     box->setEditable(true);
@@ -74,6 +148,8 @@ QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString&
 void Form1::createControls() {
     // The icon lives in this static library's resources, which the linker would otherwise drop.
     Q_INIT_RESOURCE(nimbrel);
+    [[maybe_unused]] static const bool namedBoxes =
+        (QAccessible::installFactory(&namedComboBoxes), true);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Nimbrel"));
     // Fixed dialog frame: close box only, no taskbar button.
@@ -105,6 +181,7 @@ void Form1::createControls() {
     Option2 = yellowButton<QRadioButton>(this, "Option2", twips(120, 1200, 2175, 255),
                                          QStringLiteral("Metric (C/km)"));
     Option1->setChecked(true);
+    oneTabStopOnTheSelected({Option1, Option2});
     Check3 = yellowButton<QCheckBox>(this, "Check3", twips(120, 1440, 2175, 195),
                                      QStringLiteral("City Location"));
     Check2 = yellowButton<QCheckBox>(this, "Check2", twips(120, 1680, 2175, 195),
@@ -145,14 +222,35 @@ void Form1::createControls() {
     for (QPushButton* button : {Command1, Command2, SpeakItBtn, cmdSave, ExitBtn})
         button->setAutoDefault(false);
 
-    // Labels take no focus; the rest follow the design's tab order.
-    for (QLabel* label : {Label1, Label2, Label3, CityFound, txtWeather})
+    Label1->setBuddy(Location);
+    Label2->setBuddy(Greeting);
+    describe(Location, QStringLiteral("ZIP code"),
+             QStringLiteral("The US ZIP code of the weather report, stored by Okay"));
+    describe(Greeting, QStringLiteral("Greeting message"),
+             QStringLiteral("Said at the start of every report"));
+    describe(VoiceCB, QStringLiteral("Voice"), QStringLiteral("The voice that speaks the report"));
+    describe(Combo1, QStringLiteral("Hour"), QStringLiteral("Hour of a new announcement time"));
+    describe(Combo2, QStringLiteral("Minutes"),
+             QStringLiteral("Minutes of a new announcement time"));
+    describe(Combo3, QStringLiteral("AM or PM"),
+             QStringLiteral("Morning or afternoon of a new announcement time"));
+    for (QComboBox* box : {VoiceCB, Combo1, Combo2, Combo3})
+        selectCurrentInList(box);
+    describe(List1, QStringLiteral("Announcement times"),
+             QStringLiteral("Tick times, then press Remove to delete them"));
+
+    // Labels take no focus and their text cannot be selected; the rest follow the design's tab
+    // order, and the first control has the focus when the window is first shown.
+    for (QLabel* label : {Label1, Label2, Label3, CityFound, txtWeather}) {
         label->setFocusPolicy(Qt::NoFocus);
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+    }
     const QList<QWidget*> tabOrder = {
         SpeakItBtn, cmdSave,  Location, Greeting, VoiceCB, Option1, Option2, Combo1, Combo2, Combo3,
         Command1,   Command2, List1,    ExitBtn,  Check1,  Check2,  Check3,  Check4, Check5};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    SpeakItBtn->setFocus();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setTimerType(Qt::PreciseTimer);

@@ -99,10 +99,8 @@ bool Form1::Form_Load() {
     });
 
     m_loading = false;
-    if (!inTray) {
+    if (!inTray)
         show();
-        centreOnScreen(); // the frame's size is known only once the window is shown
-    }
     return true;
 }
 

@@ -49,6 +49,9 @@ int DecodeTrayMessage(int message) {
 }
 
 void ShowFromTray(QWidget* window) {
+    // Many window managers let the user minimise the window; with no taskbar button, only the icon
+    // can bring it back.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

@@ -21,6 +21,7 @@ bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window);
 void RemoveTrayIcon();
 // 513 -> 3, 515 -> 1, 516 -> 2, anything else -> 0.
 int DecodeTrayMessage(int message);
+// Shows the window, restored if it was minimised, in front.
 void ShowFromTray(QWidget* window);
 
 // The mouse message number that an activation reason of the icon stands for.

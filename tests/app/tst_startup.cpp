@@ -1,3 +1,4 @@
+#include "app/MessageBox.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestWindow.h"
 
@@ -7,12 +8,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <map>
 #include <optional>
 
 namespace {
@@ -102,6 +106,77 @@ private Q_SLOTS:
         QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 2);
         QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-2"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("2\r\n"));
+    }
+
+    // Keyboard design, on an active window: the first focus, and the whole tab cycle with the
+    // metric option selected (the option group's one stop is the selected button).
+    void tabCycleFollowsTheDesign() {
+        QDir().mkpath(dataDir());
+        writeBytes(dataDir() + QStringLiteral("/unitdat.txt"), "C\r\n");
+        const auto w = start();
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        const QStringList cycle = {
+            QStringLiteral("SpeakItBtn"), QStringLiteral("cmdSave"),  QStringLiteral("Location"),
+            QStringLiteral("Greeting"),   QStringLiteral("VoiceCB"),  QStringLiteral("Option2"),
+            QStringLiteral("Combo1"),     QStringLiteral("Combo2"),   QStringLiteral("Combo3"),
+            QStringLiteral("Command1"),   QStringLiteral("Command2"), QStringLiteral("List1"),
+            QStringLiteral("ExitBtn"),    QStringLiteral("Check1"),   QStringLiteral("Check2"),
+            QStringLiteral("Check3"),     QStringLiteral("Check4"),   QStringLiteral("Check5"),
+            QStringLiteral("SpeakItBtn")};
+        QCOMPARE(QApplication::focusWidget()->objectName(), cycle.first());
+        for (qsizetype i = 1; i < cycle.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), cycle[i]);
+        }
+        for (qsizetype i = cycle.size() - 2; i >= 0; --i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), cycle[i]);
+        }
+    }
+
+    void keysPressTheirButtons_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("pressed"); // empty: no button
+        const QString test = QStringLiteral("SpeakItBtn");
+        QTest::newRow("Alt+A") << test << int(Qt::Key_A) << int(Qt::AltModifier) << "Command1";
+        QTest::newRow("Alt+R") << test << int(Qt::Key_R) << int(Qt::AltModifier) << "Command2";
+        QTest::newRow("Alt+T") << "Location" << int(Qt::Key_T) << int(Qt::AltModifier) << test;
+        QTest::newRow("Alt+O") << test << int(Qt::Key_O) << int(Qt::AltModifier) << "cmdSave";
+        QTest::newRow("Alt+X") << test << int(Qt::Key_X) << int(Qt::AltModifier) << "ExitBtn";
+        QTest::newRow("Enter in a text box") << "Location" << int(Qt::Key_Return) << 0 << test;
+        QTest::newRow("Enter in a time box") << "Combo2" << int(Qt::Key_Enter) << 0 << test;
+        QTest::newRow("Enter on a button") << "Command1" << int(Qt::Key_Return) << 0 << "Command1";
+        QTest::newRow("Esc") << "Location" << int(Qt::Key_Escape) << 0 << QString();
+    }
+    void keysPressTheirButtons() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, pressed);
+        const auto w = start();
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->findChild<QWidget*>(focus)->setFocus();
+        std::map<QString, std::unique_ptr<QSignalSpy>> clicks;
+        for (QPushButton* button : form->findChildren<QPushButton*>())
+            clicks[button->objectName()] =
+                std::make_unique<QSignalSpy>(button, &QPushButton::clicked);
+        // The notice or the exit question that some buttons open is answered No.
+        MessageBox::setNextAnswer(QMessageBox::No);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
+                        Qt::KeyboardModifiers(modifiers));
+        if (pressed.isEmpty())
+            QTest::qWait(300); // longer than a click's animation
+        else
+            QTRY_COMPARE(clicks.at(pressed)->count(), 1);
+        for (const auto& [name, spy] : clicks)
+            QCOMPARE(spy->count(), name == pressed ? 1 : 0);
+        QVERIFY(form->isVisible());
     }
 
     void voicePositionThatNamesNoVoiceSelectsNothing_data() {

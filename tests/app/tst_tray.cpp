@@ -41,23 +41,35 @@ private Q_SLOTS:
 
     void activationShowsTheWindow_data() {
         QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("minimised");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("left press") << int(QSystemTrayIcon::Trigger) << true;
-        QTest::newRow("double-click") << int(QSystemTrayIcon::DoubleClick) << true;
-        QTest::newRow("right press") << int(QSystemTrayIcon::Context) << true;
-        QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << false;
-        QTest::newRow("unknown") << int(QSystemTrayIcon::Unknown) << false;
+        const std::pair<const char*, QSystemTrayIcon::ActivationReason> reasons[] = {
+            {"left press", QSystemTrayIcon::Trigger},
+            {"double-click", QSystemTrayIcon::DoubleClick},
+            {"right press", QSystemTrayIcon::Context},
+            {"middle click", QSystemTrayIcon::MiddleClick},
+            {"unknown", QSystemTrayIcon::Unknown}};
+        for (const auto& [name, reason] : reasons) {
+            const bool shows =
+                reason != QSystemTrayIcon::MiddleClick && reason != QSystemTrayIcon::Unknown;
+            QTest::addRow("%s, hidden", name) << int(reason) << false << shows;
+            QTest::addRow("%s, minimised", name) << int(reason) << true << shows;
+        }
     }
     void activationShowsTheWindow() {
         QFETCH(int, reason);
+        QFETCH(bool, minimised);
         QFETCH(bool, shown);
         QWidget window;
         Module2::AddTrayIcon(QIcon(), QStringLiteral("tip"), &window);
         auto* icon = window.findChild<QSystemTrayIcon*>();
         QVERIFY(icon);
-        window.hide();
+        if (minimised)
+            window.showMinimized();
+        else
+            window.hide();
         Q_EMIT icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
-        QCOMPARE(window.isVisible(), shown);
+        QCOMPARE(window.isVisible() && !window.isMinimized(), shown);
         QCOMPARE(window.findChild<QSystemTrayIcon*>(), icon); // the icon stays while shown
     }
 
@@ -73,7 +85,7 @@ private Q_SLOTS:
         Module2::RemoveTrayIcon(); // no icon: no effect
     }
 
-    void exitAnsweredNoChangesNothingThenYesEnds() {
+    void exitAnsweredNoChangesNothingThenTheDefaultEnds() {
         TestWindow rig;
         QVERIFY(rig.loaded);
         Form1& form = *rig.form;
@@ -86,13 +98,14 @@ private Q_SLOTS:
         const MessageBox::Box question = MessageBox::answered().constFirst();
         QCOMPARE(question.text, QStringLiteral("Are you sure you want to exit Nimbrel?"));
         QCOMPARE(question.icon, QMessageBox::Question);
+        QCOMPARE(question.defaultButton, QMessageBox::Yes); // what Enter presses
         QCOMPARE(rig.quits, 0);
         QVERIFY(form.isVisible());
         QVERIFY(form.findChild<QSystemTrayIcon*>());
         QVERIFY(rig.control<QTimer>("Timer1")->isActive());
         QVERIFY(rig.control<QTimer>("Timer2")->isActive());
 
-        MessageBox::setNextAnswer(QMessageBox::Yes);
+        MessageBox::setNextAnswer(question.defaultButton);
         rig.control<QPushButton>("ExitBtn")->click();
         QCOMPARE(rig.quits, 1);
         QVERIFY(!form.findChild<QSystemTrayIcon*>());

@@ -145,3 +145,36 @@ sound_spans() {
     # Clicks of a few milliseconds are not sounds.
     function span() { if (last - start >= 0.03) printf "%.3f %.3f\n", start, last }'
 }
+
+# openbox as the window manager: it frames, minimises and activates windows.
+start_wm() {
+  require openbox xprop
+  openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    skip "openbox could not start"
+}
+
+# A session bus with the accessibility bus on it, as a desktop with a screen reader has; Qt then
+# publishes the program's accessible tree.
+start_a11y_bus() {
+  require dbus-daemon dbus-send
+  local launcher=/usr/libexec/at-spi-bus-launcher
+  [ -x "$launcher" ] || skip "at-spi2-core is not installed"
+  # Debian's pyatspi lives in the system Python, whatever python3 comes first on the PATH.
+  SYSTEM_PYTHON=/usr/bin/python3
+  "$SYSTEM_PYTHON" -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
+  local address=$E2E_DIR/session-bus
+  dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$address" 2>"$E2E_DIR/dbus.log" &
+  E2E_PIDS+=($!)
+  wait_for 10 test -s "$address" || skip "the session bus could not start"
+  export DBUS_SESSION_BUS_ADDRESS; DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$address")
+  "$launcher" --launch-immediately >"$E2E_DIR/at-spi.log" 2>&1 &
+  A11Y_LAUNCHER_PID=$!
+  E2E_PIDS+=($A11Y_LAUNCHER_PID)
+  wait_for 10 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.a11y.Bus.GetAddress || skip "the accessibility bus could not start"
+  # The launcher's own bus daemon, stopped by its PID as well.
+  E2E_PIDS+=($(pgrep -P "$A11Y_LAUNCHER_PID" || true))
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}

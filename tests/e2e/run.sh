@@ -136,6 +136,60 @@ exit_yes() {
   note "exit answered Yes: process ended, icon gone"
 }
 
+# How far the frame's centre lies from the screen's, in half pixels: "dx dy".
+frame_offset() {
+  local info extents
+  info=$(xwininfo -id "$1")
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ,)
+  read -r left right top bottom <<<"${extents:-0 0 0 0}"
+  awk -v l="$left" -v r="$right" -v t="$top" -v b="$bottom" -v sw="$(screen_size 1)" \
+    -v sh="$(screen_size 2)" '
+    /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ +Width/ { w = $NF } /^ +Height/ { h = $NF }
+    END { print 2 * (x - l) + w + l + r - sw, 2 * (y - t) + h + t + b - sh }' <<<"$info"
+}
+screen_size() { xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d['"$1"'] }'; }
+frame_centred() { read -r dx dy <<<"$(frame_offset "$1")"; (( dx * dx <= 4 && dy * dy <= 4 )); }
+
+window_restored() {
+  xprop -id "$1" WM_STATE | grep -q 'window state: Normal' &&
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
+}
+
+# Under a window manager: centred with its frame when first shown, and a minimised window comes
+# back, in front, from each click on the tray icon.
+window_manager() {
+  start_wm
+  store citydat.txt 90012
+  start_program
+  wait_for 15 tray_has_one_icon || fail "no tray icon appeared"
+  local icon; icon=$(tray_icons | head -n 1)
+  xdotool mousemove --window "$icon" 5 5 click 1
+  wait_for 10 window_mapped || fail "a left click on the icon did not map the window"
+  local window; window=$(main_window)
+  wait_for 5 frame_centred "$window" || fail "the frame is off centre by $(frame_offset "$window") half pixels"
+  note "frame centred (off by $(frame_offset "$window") half pixels)"
+  local click
+  for click in "click 1" "click --repeat 2 --delay 80 1" "click 3"; do
+    xdotool windowminimize --sync "$window"
+    xprop -id "$window" WM_STATE | grep -q 'window state: Iconic' || fail "openbox did not minimise"
+    xdotool mousemove --window "$icon" 5 5 $click
+    wait_for 10 window_restored "$window" || fail "'$click' on the icon left the window minimised"
+    note "minimised, then '$click' on the icon: shown and active"
+  done
+}
+
+# A screen reader's view: the accessible tree over AT-SPI, and the report read after "Test".
+screen_reader() {
+  start_wm
+  start_a11y_bus
+  start_pulse
+  start_feed
+  start_program
+  wait_for 15 window_mapped || fail "the window was not mapped"
+  "$SYSTEM_PYTHON" "$E2E_SOURCE/a11y_tree.py" || fail "the accessible tree is not what a screen reader needs"
+}
+
 second_start() {
   start_program
   wait_for 15 window_mapped || fail "the first instance did not start"
