@@ -2,8 +2,10 @@
 // never reports one; a step that fails is skipped and the next one runs.
 #include "app/Form1.h"
 
+#include "app/InstanceLock.h"
 #include "app/Module2.h"
 #include "app/Version.h"
+#include "core/AtomicFile.h"
 #include "schedule/TimeKey.h"
 
 #include <QCheckBox>
@@ -14,6 +16,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -32,17 +35,22 @@ bool Form1::Form_Load() {
     m_loading = true;
     runStep([&] { QDir().mkpath(DataDir); });
 
-    // One instance per user. QLockFile removes the lock of a process that no longer runs.
-    if (!m_deps.runtimeDir.isEmpty()) {
-        auto lock =
-            std::make_unique<QLockFile>(m_deps.runtimeDir + QStringLiteral("/nimbrel.lock"));
-        if (!lock->tryLock(0)) {
-            if (lock->error() == QLockFile::LockFailedError)
-                return false;
-        } else {
-            m_instanceLock = std::move(lock);
-        }
-    }
+    // One instance per user; the data folder stands in when the runtime folder cannot hold the
+    // lock.
+    const QString lockName = QStringLiteral("/nimbrel.lock");
+    InstanceLock lock = TakeInstanceLock(
+        m_deps.runtimeDir.isEmpty() ? QString() : m_deps.runtimeDir + lockName, DataDir + lockName);
+    if (lock.anotherRuns)
+        return false;
+    m_instanceLock = std::move(lock.held);
+    runStep([&] {
+        RemoveLeftoverTemporaryFiles(DataDir, [](const QString& name) {
+            return Settings::IsSettingsFileName(name) ||
+                   std::ranges::any_of(ProbingOrder(), [&name](const ProbedTime& time) {
+                       return time.entryFile == name || time.markerFile == name;
+                   });
+        });
+    });
 
     // espeak-ng reads its voices from disk; let it do so while the window is filled, and take the
     // engine when the voice list needs it.

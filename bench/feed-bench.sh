@@ -5,7 +5,7 @@
 # Prints a Markdown section for bench/RESULTS.md. Only 127.0.0.1 is used.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-command -v wrk >/dev/null && command -v nginx >/dev/null || scripts/install-deps
+scripts/install-deps bench
 
 build=${NIMBREL_BENCH_BUILD:-build/feed-bench}
 duration=${FEED_BENCH_SECONDS:-10}

@@ -62,6 +62,11 @@ QString DefaultOf(File file) {
     return rowOf(file).fallback.toString();
 }
 
+bool IsSettingsFileName(const QString& name) {
+    return std::any_of(std::begin(kFiles), std::end(kFiles),
+                       [&name](const FileRow& row) { return row.name == name; });
+}
+
 QString PathOf(const QString& dataDir, File file) {
     return dataDir + u'/' + NameOf(file);
 }

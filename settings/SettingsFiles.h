@@ -28,6 +28,8 @@ inline constexpr File kSectionFiles[] = {File::WindSection, File::CitySection,
 QString NameOf(File file);
 // The value a file stands for while it is missing ("90012", "Hello", "Y", "0"; empty for units).
 QString DefaultOf(File file);
+// True for the name of one of the nine files.
+bool IsSettingsFileName(const QString& name);
 // Full path of the file in dataDir.
 QString PathOf(const QString& dataDir, File file);
 // True when the file exists as an ordinary file (a folder of that name does not count). Nothing is

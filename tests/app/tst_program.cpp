@@ -2,15 +2,51 @@
 #include "tests/support/FileBytes.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #include <csignal>
 #include <optional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
+
+bool isRegular(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Puts an entry of the kind ("fifo", "socket", "folder", "dangling link") at path.
+bool makeOddEntry(const QString& kind, const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == u"fifo")
+        return ::mkfifo(native.constData(), 0600) == 0;
+    if (kind == u"folder")
+        return QDir().mkdir(path);
+    if (kind == u"dangling link")
+        return QFile::link(path + QStringLiteral(".nowhere"), path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (native.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::copy(native.cbegin(), native.cend(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+const QStringList kSectionFiles = {QStringLiteral("winddat.txt"), QStringLiteral("locatdat.txt"),
+                                   QStringLiteral("forecdat.txt"), QStringLiteral("sundat.txt"),
+                                   QStringLiteral("atmodat.txt")};
 
 class ProgramTest final : public QObject {
     Q_OBJECT
@@ -111,6 +147,83 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(dataDir() + QStringLiteral("/voicedat.txt")),
                                   QByteArray("2\r\n"), 10000);
         QCOMPARE(program->state(), QProcess::Running);
+    }
+
+    // An entry that is no regular file, in place of a settings file or of the lock, never stops
+    // start-up: it counts as missing, a file start-up writes replaces it, and no second instance
+    // starts beside the first.
+    void oddEntryNeverJamsStartUp_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QStringList names = {QStringLiteral("citydat.txt"), QStringLiteral("greetdat.txt"),
+                             QStringLiteral("unitdat.txt"), QStringLiteral("voicedat.txt"),
+                             QStringLiteral("run/nimbrel.lock")};
+        names += kSectionFiles;
+        for (const char* kind : {"fifo", "socket", "folder", "dangling link"}) {
+            for (const QString& name : std::as_const(names))
+                QTest::addRow("%s as %s", kind, qPrintable(name))
+                    << QString::fromLatin1(kind) << name;
+        }
+    }
+    void oddEntryNeverJamsStartUp() {
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        QDir().mkpath(dataDir());
+        const bool isLock = name.endsWith(u".lock");
+        const QString odd = isLock ? m_home->path() + u'/' + name : dataDir() + u'/' + name;
+        QVERIFY(makeOddEntry(kind, odd));
+        const bool replaced = kind != u"folder" && !isLock;
+        QStringList written = kSectionFiles + QStringList{QStringLiteral("voicedat.txt")};
+        if (!replaced)
+            written.removeOne(name);
+
+        QProcess* program = launch();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return std::all_of(written.cbegin(), written.cend(), [&](const QString& file) {
+                    return isRegular(dataDir() + u'/' + file);
+                });
+            },
+            10000));
+        if (kSectionFiles.contains(name) && replaced)
+            QCOMPARE(readBytes(odd), QByteArray("Y\r\n"));
+        if (isLock) {
+            QProcess* second = launch();
+            QVERIFY(second->waitForFinished(5000));
+            QCOMPARE(second->exitCode(), 0);
+            // Cleared while the first runs: the first still holds the place it took.
+            QVERIFY(QDir().rmdir(odd) || QFile::remove(odd));
+            QProcess* third = launch();
+            QVERIFY(third->waitForFinished(5000));
+        }
+        QCOMPARE(program->state(), QProcess::Running);
+
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ::kill(static_cast<pid_t>(program->processId()), SIGTERM);
+        QVERIFY(program->waitForFinished(5000));
+        QVERIFY2(sinceSignal.elapsed() <= 1000, qPrintable(QString::number(sinceSignal.elapsed())));
+        QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+    }
+
+    // What writes cut short by a crash left behind goes at the next start, and nothing else.
+    void leftoverTemporaryFilesAreRemoved() {
+        QDir().mkpath(dataDir());
+        const QStringList leftovers = {
+            QStringLiteral("winddat.txt.aNIWSX"), QStringLiteral("citydat.txt.0a9Z8b"),
+            QStringLiteral("0730AM.tim.KyQuzN"), QStringLiteral("1259PM.spk.UORmwP")};
+        const QStringList kept = {
+            QStringLiteral("notes.txt.aNIWSX"), QStringLiteral("winddat.txt.aNIWS"),
+            QStringLiteral("winddat.txt.aNI-SX"), QStringLiteral("1360PM.tim.KyQuzN")};
+        for (const QString& name : leftovers + kept)
+            writeBytes(dataDir() + u'/' + name, "Y\r\n");
+        QVERIFY(QDir().mkdir(dataDir() + QStringLiteral("/sundat.txt.KyQuzN")));
+        launch();
+        QVERIFY(waitForStartup(dataDir() + QStringLiteral("/voicedat.txt")));
+        for (const QString& name : leftovers)
+            QVERIFY2(!QFileInfo::exists(dataDir() + u'/' + name), qPrintable(name));
+        for (const QString& name : kept + QStringList{QStringLiteral("sundat.txt.KyQuzN")})
+            QVERIFY2(QFileInfo::exists(dataDir() + u'/' + name), qPrintable(name));
     }
 
     void dataFolderThatCannotBeCreatedStillStarts() {

@@ -1,5 +1,5 @@
 # Shared pieces of the end-to-end runs: a private X display with a tray host, a PulseAudio server
-# with a null sink, a loopback feed server, and the program installed into a temporary prefix.
+# with a null sink, a loopback feed server, and the program installed into a temporary DESTDIR.
 # Every process started here is stopped by PID when the run exits.
 set -euo pipefail
 
@@ -106,12 +106,17 @@ start_feed() {
   kill -0 "$pid" 2>/dev/null || skip "another server holds $NIMBREL_FEED_HOST: $(cat "$FEED_LOG")"
 }
 
+# Installs into a temporary DESTDIR, so that nothing lands outside the run's folder: not even the
+# autostart entry, which goes to /etc/xdg/autostart whatever the prefix.
 install_program() {
-  PREFIX=$E2E_DIR/prefix
-  cmake --install "$E2E_BUILD" --prefix "$PREFIX" >"$E2E_DIR/install.log" 2>&1 ||
+  local root=$E2E_DIR/root prefix
+  prefix=$(awk -F= '/^CMAKE_INSTALL_PREFIX:/ { print $2 }' "$E2E_BUILD/CMakeCache.txt")
+  DESTDIR=$root cmake --install "$E2E_BUILD" >"$E2E_DIR/install.log" 2>&1 ||
     fail "cmake --install failed: $(tail -n 5 "$E2E_DIR/install.log")"
+  PREFIX=$root$prefix
   NIMBREL=$PREFIX/bin/nimbrel
   [ -x "$NIMBREL" ] || fail "the launcher $NIMBREL was not installed"
+  [ -f "$root/etc/xdg/autostart/nimbrel.desktop" ] || fail "no autostart entry in $root/etc/xdg/autostart"
 }
 
 start_program() {
