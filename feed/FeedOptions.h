@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feed/FeedBuild.h"
 #include "feed/FeedService.h"
 
 #include <optional>
@@ -9,9 +10,13 @@
 namespace feed {
 
 struct FeedOptions {
-    std::string host = "127.0.0.1";
-    int port = 8461;
-    std::size_t threads = 32;
+    std::string host = kDefaultHost;
+    int port = kDefaultPort;
+    std::size_t threads = 2; // event loops, each serving many connections
+    // Open connections at most; the open-file limit is raised to fit.
+    std::size_t connections = 4096;
+    // A client must send its whole request within this, and may stay idle this long.
+    std::chrono::milliseconds clientTimeout{5000};
     ServiceSettings service;
 };
 

@@ -1,79 +1,275 @@
 #include "feed/FeedServer.h"
 
-#include <httplib.h>
+#include "feed/ListenSocket.h"
+
+#include <atomic>
+#include <climits>
+#include <utility>
+
+#include <sys/resource.h>
+#include <sys/socket.h>
 
 namespace feed {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::size_t kMaxTarget = 256;
+// Holds the request line and headers, and the answer's headers: a larger request gets 431.
+constexpr std::size_t kConnectionMemory = 8 * 1024;
+constexpr unsigned kListenBacklog = 1024;
 constexpr const char* kXml = "text/xml; charset=UTF-8";
 constexpr const char* kText = "text/plain; charset=UTF-8";
 
+long long Ticks(Clock::time_point time) {
+    return time.time_since_epoch().count();
+}
+
+// Every connection is a descriptor; the usual soft limit of 1024 would refuse clients first.
+void RaiseOpenFileLimit(std::size_t connections) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, connections + 64);
+    if (limit.rlim_cur < wanted) {
+        limit.rlim_cur = wanted;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+MHD_Result Queue(MHD_Connection* connection, const Reply& reply, const char* allow = nullptr) {
+    auto* body = new std::shared_ptr<const std::string>(reply.body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        (*body)->size(), const_cast<char*>((*body)->data()),
+        [](void* kept) { delete static_cast<std::shared_ptr<const std::string>*>(kept); }, body);
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.xml ? kXml : kText);
+    const std::string cacheControl = reply.maxAgeSeconds >= 0
+                                         ? "max-age=" + std::to_string(reply.maxAgeSeconds)
+                                         : std::string("no-store");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, cacheControl.c_str());
+    if (allow)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allow);
+    const MHD_Result queued =
+        MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+Reply Refusal(int status, const char* text) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::shared_ptr<const std::string>> texts;
+    const std::lock_guard lock(mutex);
+    std::shared_ptr<const std::string>& body = texts[text];
+    if (!body)
+        body = std::make_shared<const std::string>(text);
+    return {status, body, false};
+}
+
 } // namespace
+
+struct FeedServer::Watch {
+    int fd = -1;
+    // Until when the client may take to send its next request; LLONG_MAX while it is answered.
+    std::atomic<long long> deadline{LLONG_MAX};
+};
+
+struct FeedServer::Request {
+    std::size_t targetLength = 0;
+    // Headers in (the next call brings the end of any body), and then asked for the answer.
+    bool headersIn = false;
+    bool asked = false;
+    bool owed = false; // counted in m_answering, and not yet answered
+    std::mutex mutex;
+    std::optional<Reply> reply;
+    bool suspended = false;
+};
 
 FeedServer::FeedServer(const FeedOptions& options, const ZipTable& zips)
     : m_options(options)
-    , m_service(options.service, zips)
-    , m_server(std::make_unique<httplib::Server>()) {
-    httplib::Server& server = *m_server;
-    const std::size_t threads = m_options.threads;
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    server.set_payload_max_length(0); // GET carries no body
-    server.set_read_timeout(5, 0);
-    server.set_write_timeout(5, 0);
-    server.set_keep_alive_timeout(5);
-    server.set_keep_alive_max_count(100);
-    server.set_tcp_nodelay(true);
+    , m_service(options.service, zips) {}
 
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (req.target.size() > kMaxTarget) {
-            res.status = 414;
-            res.set_content("Request too long.\n", kText);
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        if (req.method != "GET" && req.method != "HEAD") {
-            res.status = 405;
-            res.set_header("Allow", "GET, HEAD");
-            res.set_content("Only GET is served.\n", kText);
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    server.Get("/forecastrss", [this](const httplib::Request& req, httplib::Response& res) {
-        const Reply reply = m_service.answer(req.get_param_value("p"), req.get_param_value("u"));
-        res.status = reply.status;
-        res.set_content(*reply.body, reply.xml ? kXml : kText);
-    });
-    const httplib::Server::HandlerWithResponse explainRefusal = [](const httplib::Request&,
-                                                                   httplib::Response& res) {
-        if (!res.body.empty())
-            return httplib::Server::HandlerResponse::Unhandled;
-        res.set_content("Only /forecastrss?p=ZIP&u=f or u=c is served here.\n", kText);
-        return httplib::Server::HandlerResponse::Handled;
-    };
-    server.set_error_handler(explainRefusal);
+FeedServer::~FeedServer() {
+    stop();
 }
 
-FeedServer::~FeedServer() = default;
-
-bool FeedServer::bind() {
-    if (m_options.port == 0)
-        m_port = m_server->bind_to_any_port(m_options.host);
-    else
-        m_port = m_server->bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
-    return m_port > 0;
-}
-
-bool FeedServer::run() {
-    return m_server->listen_after_bind();
-}
-
-bool FeedServer::isRunning() const {
-    return m_server->is_running();
+bool FeedServer::start() {
+    RaiseOpenFileLimit(m_options.connections);
+    const ListenSocket socket = OpenListenSocket(m_options.host, m_options.port, kListenBacklog);
+    if (socket.fd < 0) {
+        m_error = socket.error;
+        return false;
+    }
+    const auto timeout = std::chrono::ceil<std::chrono::seconds>(m_options.clientTimeout).count();
+    m_daemon = MHD_start_daemon(
+        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &OnRequest,
+        this, MHD_OPTION_LISTEN_SOCKET, socket.fd, MHD_OPTION_THREAD_POOL_SIZE,
+        static_cast<unsigned>(m_options.threads), MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(m_options.connections), MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(timeout), MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory,
+        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, this, MHD_OPTION_NOTIFY_COMPLETED,
+        &OnRequestEnded, this, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this, MHD_OPTION_END);
+    if (!m_daemon) {
+        ::close(socket.fd);
+        m_error = "cannot serve on " + m_options.host + ":" + std::to_string(socket.port);
+        return false;
+    }
+    m_port = socket.port;
+    m_sweeper = std::thread([this] { sweepSlowClients(); });
+    return true;
 }
 
 void FeedServer::stop() {
-    m_server->stop();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+    }
+    m_stopping.notify_all();
+    m_service.abandonCalls();
+    if (m_sweeper.joinable())
+        m_sweeper.join();
+    {
+        // The abandoned calls answer at once; their connections then leave the waiting room,
+        // which the event loops must see before they end.
+        std::unique_lock lock(m_mutex);
+        m_answered.wait_for(lock, std::chrono::seconds(1), [this] { return m_answering == 0; });
+    }
+    if (m_daemon)
+        MHD_stop_daemon(m_daemon);
+    m_daemon = nullptr;
+}
+
+void FeedServer::answered() {
+    const std::lock_guard lock(m_mutex);
+    if (--m_answering == 0)
+        m_answered.notify_all();
+}
+
+void FeedServer::sweepSlowClients() {
+    const auto period = std::clamp<Clock::duration>(
+        m_options.clientTimeout / 4, std::chrono::milliseconds(25), std::chrono::seconds(1));
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping.wait_for(lock, period, [this] { return m_stopped; })) {
+        const long long now = Ticks(Clock::now());
+        for (Watch* watch : m_watches) {
+            if (watch->deadline.load(std::memory_order_relaxed) < now) {
+                watch->deadline = LLONG_MAX;
+                // The event loop then sees the end of the stream and closes the connection.
+                ::shutdown(watch->fd, SHUT_RDWR);
+            }
+        }
+    }
+}
+
+void FeedServer::OnConnection(void* self, MHD_Connection* connection, void** watch,
+                              MHD_ConnectionNotificationCode code) {
+    auto* server = static_cast<FeedServer*>(self);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        auto* started = new Watch;
+        started->fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
+        started->deadline = Ticks(Clock::now() + server->m_options.clientTimeout);
+        *watch = started;
+        const std::lock_guard lock(server->m_mutex);
+        server->m_watches.insert(started);
+    } else if (*watch) {
+        auto* ended = static_cast<Watch*>(*watch);
+        {
+            const std::lock_guard lock(server->m_mutex);
+            server->m_watches.erase(ended);
+        }
+        delete ended;
+        *watch = nullptr;
+    }
+}
+
+void* FeedServer::OnRequestLine(void*, const char* target, MHD_Connection*) {
+    auto* request = new std::shared_ptr<Request>(std::make_shared<Request>());
+    (*request)->targetLength = std::char_traits<char>::length(target);
+    return request;
+}
+
+void FeedServer::OnRequestEnded(void* self, MHD_Connection* connection, void** request,
+                                MHD_RequestTerminationCode) {
+    auto* ended = static_cast<std::shared_ptr<Request>*>(*request);
+    if (ended && std::exchange((*ended)->owed, false)) // the client left while it waited
+        static_cast<FeedServer*>(self)->answered();
+    delete ended;
+    *request = nullptr;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (info && info->socket_context) {
+        const auto timeout = static_cast<FeedServer*>(self)->m_options.clientTimeout;
+        static_cast<Watch*>(info->socket_context)->deadline = Ticks(Clock::now() + timeout);
+    }
+}
+
+MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const char* url,
+                                 const char* method, const char*, const char*,
+                                 std::size_t* uploadSize, void** state) {
+    auto* server = static_cast<FeedServer*>(self);
+    if (!*state)
+        return MHD_NO;
+    const std::shared_ptr<Request> request = *static_cast<std::shared_ptr<Request>*>(*state);
+    // Answering before the whole request is read would cost the connection its keep-alive.
+    if (!request->headersIn || *uploadSize != 0) {
+        request->headersIn = true;
+        *uploadSize = 0; // a body is read and dropped
+        return MHD_YES;
+    }
+    if (request->asked) {
+        const std::lock_guard lock(request->mutex);
+        if (!request->reply)
+            return MHD_YES;
+        if (std::exchange(request->owed, false))
+            server->answered();
+        return Queue(connection, *request->reply);
+    }
+    request->asked = true;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (info && info->socket_context)
+        static_cast<Watch*>(info->socket_context)->deadline = LLONG_MAX;
+
+    if (request->targetLength > kMaxTarget)
+        return Queue(connection, Refusal(414, "Request too long.\n"));
+    const std::string_view verb(method);
+    if (verb != "GET" && verb != "HEAD")
+        return Queue(connection, Refusal(405, "Only GET is served.\n"), "GET, HEAD");
+    if (std::string_view(url) != "/forecastrss")
+        return Queue(connection,
+                     Refusal(404, "Only /forecastrss?p=ZIP&u=f or u=c is served here.\n"));
+
+    {
+        const std::lock_guard lock(server->m_mutex);
+        if (server->m_stopped)
+            return Queue(connection, Refusal(503, "The service is stopping.\n"));
+        ++server->m_answering;
+        request->owed = true;
+    }
+    const auto argument = [connection](const char* name) {
+        const char* value = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, name);
+        return std::string_view(value ? value : "");
+    };
+    server->m_service.answer(argument("p"), argument("u"), [request, connection](const Reply& r) {
+        const std::lock_guard lock(request->mutex);
+        request->reply = r;
+        if (request->suspended) {
+            request->suspended = false;
+            MHD_resume_connection(connection);
+        }
+    });
+    const std::lock_guard lock(request->mutex);
+    if (request->reply) {
+        request->owed = false;
+        server->answered();
+        return Queue(connection, *request->reply);
+    }
+    // Waits for the upstream call without holding the event loop.
+    MHD_suspend_connection(connection);
+    request->suspended = true;
+    return MHD_YES;
 }
 
 } // namespace feed

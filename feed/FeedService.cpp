@@ -8,6 +8,8 @@
 namespace feed {
 namespace {
 
+using Clock = DocumentCache::Clock;
+
 std::shared_ptr<const std::string> Text(const char* text) {
     return std::make_shared<const std::string>(text);
 }
@@ -15,6 +17,11 @@ std::shared_ptr<const std::string> Text(const char* text) {
 const std::shared_ptr<const std::string>& NotFound() {
     static const auto document = std::make_shared<const std::string>(NotFoundDocument());
     return document;
+}
+
+long long Seconds(Clock::duration duration) {
+    return std::max<long long>(0,
+                               std::chrono::duration_cast<std::chrono::seconds>(duration).count());
 }
 
 } // namespace
@@ -26,91 +33,108 @@ FeedService::FeedService(ServiceSettings settings, const ZipTable& zips)
     , m_cache(m_settings.cacheEntries, std::max(m_settings.freshFor, m_settings.staleFor))
     , m_limiter(m_settings.limits) {}
 
-Reply FeedService::answer(std::string_view zip, std::string_view unit) {
+void FeedService::answer(std::string_view zip, std::string_view unit, const Answered& done) {
     static const auto badUnit = Text("The unit u must be f or c.\n");
-    static const auto failed = Text("The weather service did not answer.\n");
-    static const auto limited = Text("Too many weather requests; try again later.\n");
 
     const std::optional<UnitSystem> units = UnitSystemFromLetter(unit);
     if (!units)
-        return {400, badUnit, false};
+        return done({400, badUnit, false});
     const std::optional<std::uint32_t> code = ParseZip(zip);
     const Place* place = code ? m_zips.find(*code) : nullptr;
     if (!place)
-        return {200, NotFound(), true};
+        return done({200, NotFound(), true, Seconds(m_settings.freshFor)});
 
     const std::string key = place->zipText() + UnitLetter(*units);
-    const auto now = DocumentCache::Clock::now();
-    const std::optional<DocumentCache::Entry> cached = m_cache.find(key, now);
-    if (cached && now - cached->stored < m_settings.freshFor)
-        return {200, cached->document, true};
-
-    const Fetch fetched = fetchShared(key, *place, *units);
-    if (fetched.outcome == Outcome::Fetched)
-        return {200, fetched.document, true};
-    if (cached && now - cached->stored <= m_settings.staleFor)
-        return {200, cached->document, true};
-    if (fetched.outcome == Outcome::Limited)
-        return {503, limited, false};
-    return {502, failed, false};
-}
-
-FeedService::Fetch FeedService::fetchShared(const std::string& key, const Place& place,
-                                            UnitSystem units) {
-    std::promise<Fetch> promise;
-    std::shared_future<Fetch> shared;
-    bool leader = false;
+    const auto freshAnswer = [this, &key](Clock::time_point now) -> std::optional<Reply> {
+        const std::optional<DocumentCache::Entry> cached = m_cache.find(key, now);
+        if (!cached || now - cached->stored >= m_settings.freshFor)
+            return std::nullopt;
+        return Reply{200, cached->document, true,
+                     Seconds(m_settings.freshFor - (now - cached->stored))};
+    };
+    const auto now = Clock::now();
+    if (const std::optional<Reply> fresh = freshAnswer(now))
+        return done(*fresh);
     {
-        const std::lock_guard lock(m_inFlightMutex);
-        const auto it = m_inFlight.find(key);
-        if (it != m_inFlight.end()) {
-            shared = it->second;
-        } else {
-            shared = promise.get_future().share();
-            m_inFlight.emplace(key, shared);
-            leader = true;
+        std::unique_lock lock(m_mutex);
+        if (const auto waiting = m_waiting.find(key); waiting != m_waiting.end()) {
+            waiting->second.push_back(done);
+            return;
         }
+        // A call for this key may have ended since the look above.
+        std::optional<Reply> early = freshAnswer(now);
+        if (!early && failedLately(key, now))
+            early = fallback(key, Outcome::Failed);
+        if (!early && !m_limiter.tryAcquire(RateLimiter::Clock::now()))
+            early = fallback(key, Outcome::Limited);
+        if (early) {
+            lock.unlock();
+            return done(*early);
+        }
+        m_waiting[key].push_back(done);
     }
-    if (!leader)
-        return shared.get();
-
-    Fetch result;
-    bool stored = false;
-    try {
-        // Another request may have stored a fresh answer since this one looked.
-        const auto now = DocumentCache::Clock::now();
-        const auto cached = m_cache.find(key, now);
-        stored = cached && now - cached->stored < m_settings.freshFor;
-        result = stored ? Fetch{Outcome::Fetched, cached->document} : fetch(place, units);
-    } catch (...) {
-        result = Fetch{}; // counts as a failed call; the waiting requests must not hang
-    }
-    if (result.outcome == Outcome::Fetched && !stored)
-        m_cache.put(key, result.document, DocumentCache::Clock::now());
-    promise.set_value(result);
-    const std::lock_guard lock(m_inFlightMutex);
-    m_inFlight.erase(key);
-    return result;
+    const std::string path = ForecastRequestPath(place->latitude, place->longitude, *units);
+    if (path.empty())
+        return finish(key, *place, *units, std::nullopt);
+    const UnitSystem unitSystem = *units;
+    m_upstream.get(path, [this, key, place, unitSystem](const std::optional<std::string>& body) {
+        finish(key, *place, unitSystem, body);
+    });
 }
 
-FeedService::Fetch FeedService::fetch(const Place& place, UnitSystem units) {
-    if (!m_limiter.tryAcquire(RateLimiter::Clock::now()))
-        return {Outcome::Limited, nullptr};
-    const std::string path = ForecastRequestPath(place.latitude, place.longitude, units);
-    const std::optional<std::string> body = path.empty() ? std::nullopt : m_upstream.get(path);
+void FeedService::finish(const std::string& key, const Place& place, UnitSystem units,
+                         const std::optional<std::string>& body) {
+    std::shared_ptr<const std::string> document;
     if (!body) {
         std::fprintf(stderr, "nimbrel-feed: no answer from %s for %s\n",
                      m_settings.upstream.c_str(), place.zipText().c_str());
-        return {};
-    }
-    const ForecastResult forecast = ParseForecast(*body, units);
-    if (!forecast.conditions) {
+    } else if (const ForecastResult forecast = ParseForecast(*body, units); !forecast.conditions) {
         std::fprintf(stderr, "nimbrel-feed: unusable answer for %s: %s\n", place.zipText().c_str(),
                      forecast.error.c_str());
-        return {};
+    } else {
+        document =
+            std::make_shared<const std::string>(FeedDocument(place, *forecast.conditions, units));
+        m_cache.put(key, document, Clock::now());
     }
-    return {Outcome::Fetched,
-            std::make_shared<const std::string>(FeedDocument(place, *forecast.conditions, units))};
+    std::vector<Answered> waiting;
+    {
+        const std::lock_guard lock(m_mutex);
+        waiting.swap(m_waiting[key]);
+        m_waiting.erase(key);
+        if (document) {
+            m_failedAt.erase(key);
+        } else {
+            // Kept small: the expired go first, and all of them if that is not enough.
+            if (m_failedAt.size() >= m_settings.cacheEntries)
+                std::erase_if(m_failedAt, [this, now = Clock::now()](const auto& failure) {
+                    return now - failure.second >= m_settings.retryAfter;
+                });
+            if (m_failedAt.size() >= m_settings.cacheEntries)
+                m_failedAt.clear();
+            m_failedAt[key] = Clock::now();
+        }
+    }
+    const Reply reply = document ? Reply{200, document, true, Seconds(m_settings.freshFor)}
+                                 : fallback(key, Outcome::Failed);
+    for (const Answered& done : waiting)
+        done(reply);
+}
+
+bool FeedService::failedLately(const std::string& key, Clock::time_point now) const {
+    const auto it = m_failedAt.find(key);
+    return it != m_failedAt.end() && now - it->second < m_settings.retryAfter;
+}
+
+Reply FeedService::fallback(const std::string& key, Outcome outcome) {
+    static const auto failed = Text("The weather service did not answer.\n");
+    static const auto limited = Text("Too many weather requests; try again later.\n");
+    const auto now = Clock::now();
+    const std::optional<DocumentCache::Entry> cached = m_cache.find(key, now);
+    if (cached && now - cached->stored <= m_settings.staleFor)
+        return {200, cached->document, true, 0};
+    if (outcome == Outcome::Limited)
+        return {503, limited, false};
+    return {502, failed, false};
 }
 
 } // namespace feed

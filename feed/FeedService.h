@@ -7,12 +7,13 @@
 #include "feed/ZipTable.h"
 
 #include <chrono>
-#include <future>
-#include <map>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace feed {
 
@@ -23,6 +24,9 @@ struct ServiceSettings {
     std::chrono::milliseconds freshFor{10 * 60 * 1000};
     // When upstream fails, an answer up to this old is served instead.
     std::chrono::milliseconds staleFor{60 * 60 * 1000};
+    // After a failed call, upstream is asked again for that place and unit only after this long,
+    // so that a failing upstream and a busy client cannot spend the call budget.
+    std::chrono::milliseconds retryAfter{60 * 1000};
     std::size_t cacheEntries = 10000;
     CallLimits limits;
 };
@@ -31,37 +35,44 @@ struct Reply {
     int status = 200;
     std::shared_ptr<const std::string> body;
     bool xml = true; // else plain text
+    // How long an HTTP cache in front may keep the answer; -1: not at all.
+    long long maxAgeSeconds = -1;
 };
 
 // Answers feed requests: checks the unit and the ZIP code, serves cached documents, and asks
 // Open-Meteo once per place and unit when the cached one is no longer fresh. Concurrent requests
-// for the same place and unit share one upstream call. Safe to call from several threads.
+// for the same place and unit share one upstream call, and a failed call is not repeated for a
+// while. Safe to call from several threads.
 class FeedService final {
 public:
+    using Answered = std::function<void(const Reply&)>;
+
     FeedService(ServiceSettings settings, const ZipTable& zips);
 
-    // zip and unit as the client sent them (already percent-decoded).
-    Reply answer(std::string_view zip, std::string_view unit);
+    // zip and unit as the client sent them (already percent-decoded). done runs once: at once when
+    // no upstream call is needed, else on the upstream thread when the call ends.
+    void answer(std::string_view zip, std::string_view unit, const Answered& done);
 
-    std::size_t cachedDocuments() const { return m_cache.size(); }
+    // Ends the upstream calls in flight (their requests get the failure answer) and every later
+    // one.
+    void abandonCalls() { m_upstream.abandon(); }
 
 private:
-    enum class Outcome { Fetched, Failed, Limited };
-    struct Fetch {
-        Outcome outcome = Outcome::Failed;
-        std::shared_ptr<const std::string> document;
-    };
+    enum class Outcome { Failed, Limited };
 
-    Fetch fetch(const Place& place, UnitSystem units);
-    Fetch fetchShared(const std::string& key, const Place& place, UnitSystem units);
+    Reply fallback(const std::string& key, Outcome outcome);
+    void finish(const std::string& key, const Place& place, UnitSystem units,
+                const std::optional<std::string>& body);
+    bool failedLately(const std::string& key, DocumentCache::Clock::time_point now) const;
 
     const ServiceSettings m_settings;
     const ZipTable& m_zips;
-    const Upstream m_upstream;
+    Upstream m_upstream;
     DocumentCache m_cache;
     RateLimiter m_limiter;
-    std::mutex m_inFlightMutex;
-    std::map<std::string, std::shared_future<Fetch>> m_inFlight;
+    std::mutex m_mutex;                                               // guards the two maps below
+    std::unordered_map<std::string, std::vector<Answered>> m_waiting; // by call in flight
+    std::unordered_map<std::string, DocumentCache::Clock::time_point> m_failedAt;
 };
 
 } // namespace feed

@@ -2,27 +2,57 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <curl/curl.h>
 
 namespace feed {
 
-// Fetches from the weather service at a base address such as "https://api.open-meteo.com".
-// Each call opens its own connection: calls are few (the cache and the limiter see to that) and
-// may come from several threads at once.
+// Fetches from the weather service at a base address such as "https://api.open-meteo.com", all
+// calls on one thread of its own. Each call opens its own connection: calls are few (the cache and
+// the limiter see to that).
 class Upstream final {
 public:
     static constexpr std::size_t kMaxAnswerBytes = 1 << 20;
+    static constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+    // The body of a 200 answer, or no value for any failure.
+    using Done = std::function<void(std::optional<std::string>)>;
 
     Upstream(std::string baseAddress, std::chrono::milliseconds timeout);
+    ~Upstream();
+    Upstream(const Upstream&) = delete;
+    Upstream& operator=(const Upstream&) = delete;
 
-    // The body of a 200 answer to GET pathAndQuery, or no value for any failure: no connection,
-    // time-out, another status, or an answer larger than kMaxAnswerBytes.
-    std::optional<std::string> get(const std::string& pathAndQuery) const;
+    // GET pathAndQuery. A call fails when it cannot connect within the time-out, is not complete
+    // (headers and body) within three times the time-out, answers another status than 200, or
+    // sends more than kMaxHeaderBytes of headers or kMaxAnswerBytes of body. done runs once, on the
+    // fetching thread (or at once, after abandon()).
+    void get(const std::string& pathAndQuery, Done done);
+
+    // Fails every call in flight at once, and every later one.
+    void abandon();
 
 private:
-    std::string m_baseAddress;
-    std::chrono::milliseconds m_timeout;
+    struct Call;
+    void run();
+    void finish(CURL* easy, bool ok);
+
+    const std::string m_baseAddress;
+    const std::chrono::milliseconds m_timeout;
+    CURLM* m_multi = nullptr;
+    curl_slist* m_headers = nullptr;
+    std::mutex m_mutex;
+    bool m_abandoned = false;
+    std::vector<std::unique_ptr<Call>> m_queued;
+    std::map<CURL*, std::unique_ptr<Call>> m_running; // the fetching thread's alone
+    std::thread m_thread;
 };
 
 } // namespace feed

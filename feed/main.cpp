@@ -4,9 +4,18 @@
 
 #include <csignal>
 #include <cstdio>
-#include <thread>
 
 int main(int argc, char** argv) {
+    // Blocked first, so that every thread inherits the mask, only the wait below sees them, and a
+    // signal during start-up still ends the service cleanly.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
     const feed::ParsedOptions parsed =
         feed::ParseFeedOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.options) {
@@ -19,33 +28,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Blocked here, so that every thread inherits the mask and only the waiter below sees them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
     feed::FeedServer server(*parsed.options, zips);
-    if (!server.bind()) {
-        std::fprintf(stderr, "nimbrel-feed: cannot listen on %s:%d\n", parsed.options->host.c_str(),
-                     parsed.options->port);
+    if (!server.start()) {
+        std::fprintf(stderr, "nimbrel-feed: %s\n", server.error().c_str());
         return 1;
     }
     std::fprintf(stderr, "nimbrel-feed: listening on %s:%d, weather from %s\n",
                  parsed.options->host.c_str(), server.port(),
                  parsed.options->service.upstream.c_str());
-
-    std::thread waiter([&server, stopSignals] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        server.stop();
-    });
-    const bool served = server.run();
-    // run() also ends without a signal when serving fails; wake the waiter all the same.
-    pthread_kill(waiter.native_handle(), SIGTERM);
-    waiter.join();
-    return served ? 0 : 1;
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.stop();
+    return 0;
 }

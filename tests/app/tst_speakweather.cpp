@@ -26,8 +26,8 @@
 using namespace std::chrono_literals;
 using Spoken = RecordingSpeechEngine::Spoken;
 
-Q_DECLARE_METATYPE(FeedServer::Answer)
-Q_DECLARE_METATYPE(QList<FeedServer::Answer>)
+Q_DECLARE_METATYPE(LoopbackFeedServer::Answer)
+Q_DECLARE_METATYPE(QList<LoopbackFeedServer::Answer>)
 Q_DECLARE_METATYPE(QList<RecordingSpeechEngine::Spoken>)
 
 namespace {
@@ -103,7 +103,7 @@ private Q_SLOTS:
 };
 
 void tst_SpeakWeather::goodDocument_data() {
-    QTest::addColumn<FeedServer::Answer>("answer");
+    QTest::addColumn<LoopbackFeedServer::Answer>("answer");
     QTest::addColumn<bool>("metric");
     QTest::addColumn<QString>("greeting");
     QTest::addColumn<QList<bool>>("checks"); // Check1 to Check5
@@ -112,14 +112,16 @@ void tst_SpeakWeather::goodDocument_data() {
 
     const QList<bool> allOn{true, true, true, true, true};
     QTest::newRow("standard, every section")
-        << FeedServer::document(FeedDocuments::document()) << false << QStringLiteral("Hello")
-        << allOn << QStringLiteral("/forecastrss?p=90012&u=f") << kFullReport;
-    QTest::newRow("trickled slowly") << FeedServer::trickled(FeedDocuments::document(), 48, 15ms)
-                                     << false << QStringLiteral("Hello") << allOn
-                                     << QStringLiteral("/forecastrss?p=90012&u=f") << kFullReport;
+        << LoopbackFeedServer::document(FeedDocuments::document()) << false
+        << QStringLiteral("Hello") << allOn << QStringLiteral("/forecastrss?p=90012&u=f")
+        << kFullReport;
+    QTest::newRow("trickled slowly")
+        << LoopbackFeedServer::trickled(FeedDocuments::document(), 48, 15ms) << false
+        << QStringLiteral("Hello") << allOn << QStringLiteral("/forecastrss?p=90012&u=f")
+        << kFullReport;
     QTest::newRow("metric, wind and atmosphere only")
-        << FeedServer::document(FeedDocuments::document(FeedDocuments::metricValues())) << true
-        << QString() << QList<bool>{true, false, false, false, true}
+        << LoopbackFeedServer::document(FeedDocuments::document(FeedDocuments::metricValues()))
+        << true << QString() << QList<bool>{true, false, false, false, true}
         << QStringLiteral("/forecastrss?p=90012&u=c")
         << QList<Spoken>{
                {QStringLiteral(" At 7:30 AM , it's Fair and 14 degrees with wind at 8 kilometers "
@@ -134,7 +136,7 @@ void tst_SpeakWeather::goodDocument_data() {
 }
 
 void tst_SpeakWeather::goodDocument() {
-    QFETCH(FeedServer::Answer, answer);
+    QFETCH(LoopbackFeedServer::Answer, answer);
     QFETCH(bool, metric);
     QFETCH(QString, greeting);
     QFETCH(QList<bool>, checks);
@@ -191,7 +193,7 @@ void tst_SpeakWeather::zipInRequest() {
     QFETCH(QByteArray, stored);
 
     TestWindow rig;
-    rig.feed.serve(FeedServer::document(FeedDocuments::document()));
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     rig.control<QLineEdit>("Location")->setText(typed);
 
     rig.control<QPushButton>("SpeakItBtn")->click();
@@ -202,7 +204,7 @@ void tst_SpeakWeather::zipInRequest() {
 }
 
 void tst_SpeakWeather::outcomes_data() {
-    QTest::addColumn<QList<FeedServer::Answer>>("answers");
+    QTest::addColumn<QList<LoopbackFeedServer::Answer>>("answers");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<int>("requests");
     QTest::addColumn<QString>("city");
@@ -212,9 +214,9 @@ void tst_SpeakWeather::outcomes_data() {
     QTest::addColumn<bool>("shown");
 
     const QByteArray feed = FeedDocuments::document();
-    const FeedServer::Answer good = FeedServer::document(feed);
-    const FeedServer::Answer missing = FeedServer::document(withoutTemperature());
-    const FeedServer::Answer failing = FeedServer::status(500);
+    const LoopbackFeedServer::Answer good = LoopbackFeedServer::document(feed);
+    const LoopbackFeedServer::Answer missing = LoopbackFeedServer::document(withoutTemperature());
+    const LoopbackFeedServer::Answer failing = LoopbackFeedServer::status(500);
     const QString report = joined(kFullReport);
     const QString la = QStringLiteral("Los Angeles");
     const QString earlier = QStringLiteral("Pasadena"); // the previous run's city
@@ -225,14 +227,15 @@ void tst_SpeakWeather::outcomes_data() {
     QByteArray mentionsNotFound = feed;
     mentionsNotFound.replace("<ttl>", "<!-- radar station not found -->\n<ttl>");
 
-    QTest::newRow("unknown ZIP") << QList{FeedServer::document(FeedDocuments::notFound())} << false
-                                 << 1 << notFound << enterZip << false << false << true;
+    QTest::newRow("unknown ZIP") << QList{LoopbackFeedServer::document(FeedDocuments::notFound())}
+                                 << false << 1 << notFound << enterZip << false << false << true;
     QTest::newRow("not found inside a good document")
-        << QList{FeedServer::document(mentionsNotFound)} << false << 1 << notFound << enterZip
-        << false << false << true;
-    QTest::newRow("empty city") << QList{FeedServer::document(FeedDocuments::document(noCity))}
+        << QList{LoopbackFeedServer::document(mentionsNotFound)} << false << 1 << notFound
+        << enterZip << false << false << true;
+    QTest::newRow("empty city") << QList{LoopbackFeedServer::document(
+                                       FeedDocuments::document(noCity))}
                                 << false << 1 << notFound << enterZip << false << false << true;
-    QTest::newRow("empty body") << QList{FeedServer::document({})} << false << 1 << notFound
+    QTest::newRow("empty body") << QList{LoopbackFeedServer::document({})} << false << 1 << notFound
                                 << enterZip << false << false << true;
 
     QTest::newRow("value always missing")
@@ -251,16 +254,16 @@ void tst_SpeakWeather::outcomes_data() {
     QTest::newRow("500") << QList{failing} << false << 3 << earlier << kRetrievalMessage << false
                          << false << false;
     QTest::newRow("404 with a feed inside")
-        << QList{FeedServer::status(404, feed)} << false << 3 << earlier << kRetrievalMessage
-        << false << false << false;
-    QTest::newRow("never answers") << QList{FeedServer::silent(30s)} << false << 3 << earlier
-                                   << kRetrievalMessage << false << false << false;
+        << QList{LoopbackFeedServer::status(404, feed)} << false << 3 << earlier
+        << kRetrievalMessage << false << false << false;
+    QTest::newRow("never answers") << QList{LoopbackFeedServer::silent(30s)} << false << 3
+                                   << earlier << kRetrievalMessage << false << false << false;
     QTest::newRow("connection refused")
         << QList{good} << true << 0 << earlier << kRetrievalMessage << false << false << false;
 }
 
 void tst_SpeakWeather::outcomes() {
-    QFETCH(QList<FeedServer::Answer>, answers);
+    QFETCH(QList<LoopbackFeedServer::Answer>, answers);
     QFETCH(bool, refused);
     QFETCH(int, requests);
     QFETCH(QString, city);
@@ -318,7 +321,7 @@ void tst_SpeakWeather::speechFailures() {
     TestWindowOptions options;
     options.voices = withEngine ? 3 : -1;
     TestWindow rig(options);
-    rig.feed.serve(FeedServer::document(FeedDocuments::document()));
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     if (rig.engine) {
         rig.engine->failSpeakWithCode = code;
         rig.engine->failSpeakAfter = failAfter;
@@ -335,7 +338,7 @@ void tst_SpeakWeather::speechFailures() {
 
 void tst_SpeakWeather::settingsWriteFailure() {
     TestWindow rig;
-    rig.feed.serve(FeedServer::document(FeedDocuments::document()));
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     // A folder where the file should be: it can never be replaced.
     QVERIFY(QDir(rig.dataDir()).mkdir(QStringLiteral("citydat.txt")));
 
@@ -352,7 +355,7 @@ void tst_SpeakWeather::settingsWriteFailure() {
 
 void tst_SpeakWeather::unchangedSettingsKeepTheirFiles() {
     TestWindow rig;
-    rig.feed.serve(FeedServer::document(FeedDocuments::document()));
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     const auto inode = [&](const char* name) {
         struct stat info {};
         const QByteArray path =
@@ -387,7 +390,7 @@ void tst_SpeakWeather::errorStateStartsAnnouncement() {
     QFETCH(int, requests);
 
     TestWindow rig;
-    rig.feed.serve(FeedServer::document(FeedDocuments::document()));
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
 
     Q_EMIT rig.control<Inet>("Inet1")->StateChanged(state);
 
@@ -397,7 +400,7 @@ void tst_SpeakWeather::errorStateStartsAnnouncement() {
 
 void tst_SpeakWeather::testButtonDisabledDuringRun() {
     TestWindow rig;
-    FeedServer::Answer slow = FeedServer::document(FeedDocuments::document());
+    LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
     rig.feed.serve(slow);
     std::optional<bool> enabledDuringFetch;
@@ -417,7 +420,7 @@ void tst_SpeakWeather::clickToQueuedTime() {
     // Click to sections queued on the engine, against a loopback feed; the chime's own time is
     // measured apart and taken off.
     TestWindow rig;
-    rig.feed.serve(FeedServer::document(FeedDocuments::document()));
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     constexpr int kRounds = 41;
     QList<qint64> clicks;
     QList<qint64> chimes;

@@ -4,7 +4,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <httplib.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
 
 #include <cmath>
 #include <cstdio>
@@ -95,50 +96,84 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
     };
 }
 
-OpenMeteoDouble::OpenMeteoDouble()
-    : m_server(std::make_unique<httplib::Server>()) {
-    m_server->Get("/v1/forecast", [this](const httplib::Request& req, httplib::Response& res) {
-        const std::size_t mark = req.target.find('?');
-        const std::string query =
-            mark == std::string::npos ? std::string() : req.target.substr(mark + 1);
-        DoubleWeather weather;
-        std::function<void(QJsonObject&)> tweak;
-        Mode mode = Mode::Answer;
-        std::chrono::milliseconds delay{0};
-        {
-            const std::lock_guard lock(m_mutex);
-            m_requests.push_back(req.target);
-            weather = m_weather;
-            tweak = m_tweak;
-            mode = m_mode;
-            delay = m_delay;
-        }
-        if (mode == Mode::Slow)
-            std::this_thread::sleep_for(delay);
-        if (mode == Mode::ServerError) {
-            res.status = 500;
-            res.set_content("{\"error\":true,\"reason\":\"Internal error\"}", "application/json");
-            return;
-        }
-        if (mode == Mode::Garbage) {
-            res.set_content("<html>Gateway timeout</html>", "application/json");
-            return;
-        }
-        QJsonObject answer = OpenMeteoAnswer(weather, query);
-        if (tweak)
-            tweak(answer);
-        res.set_content(QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString(),
-                        "application/json; charset=utf-8");
-    });
-    m_port = m_server->bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
-    while (!m_server->is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+OpenMeteoDouble::OpenMeteoDouble(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const MHD_AccessHandlerCallback handler = [](void* self, MHD_Connection* connection,
+                                                 const char*, const char*, const char*, const char*,
+                                                 std::size_t*, void** target) {
+        const std::string& raw = *static_cast<std::string*>(*target);
+        return static_cast<OpenMeteoDouble*>(self)->answer(connection, raw) ? MHD_YES : MHD_NO;
+    };
+    // The raw target, as sent.
+    const auto keepTarget = [](void*, const char* uri, MHD_Connection*) -> void* {
+        return new std::string(uri);
+    };
+    const MHD_RequestCompletedCallback dropTarget = [](void*, MHD_Connection*, void** target,
+                                                       MHD_RequestTerminationCode) {
+        delete static_cast<std::string*>(*target);
+    };
+    // A thread per connection, so that a slow answer may simply wait.
+    m_daemon = MHD_start_daemon(
+        MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD, 0, nullptr, nullptr,
+        handler, this, MHD_OPTION_SOCK_ADDR, &address, MHD_OPTION_URI_LOG_CALLBACK,
+        static_cast<void* (*)(void*, const char*, MHD_Connection*)>(keepTarget), nullptr,
+        MHD_OPTION_NOTIFY_COMPLETED, dropTarget, nullptr, MHD_OPTION_END);
+    if (m_daemon)
+        m_port = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT)->port;
 }
 
 OpenMeteoDouble::~OpenMeteoDouble() {
-    m_server->stop();
-    m_thread.join();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+    }
+    m_stopping.notify_all();
+    if (m_daemon)
+        MHD_stop_daemon(m_daemon);
+}
+
+bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& target) {
+    const std::size_t mark = target.find('?');
+    const std::string path = target.substr(0, mark);
+    const std::string query = mark == std::string::npos ? std::string() : target.substr(mark + 1);
+    DoubleWeather weather;
+    std::function<void(QJsonObject&)> tweak;
+    Mode mode = Mode::Answer;
+    {
+        std::unique_lock lock(m_mutex);
+        m_requests.push_back(target);
+        weather = m_weather;
+        tweak = m_tweak;
+        mode = m_mode;
+        if (mode == Mode::Slow && m_stopping.wait_for(lock, m_delay, [this] { return m_stopped; }))
+            return false;
+    }
+    int status = 200;
+    std::string body;
+    if (path != "/v1/forecast") {
+        status = 404;
+    } else if (mode == Mode::ServerError) {
+        status = 500;
+        body = "{\"error\":true,\"reason\":\"Internal error\"}";
+    } else if (mode == Mode::Garbage) {
+        body = "<html>Gateway timeout</html>";
+    } else {
+        QJsonObject answer = OpenMeteoAnswer(weather, query);
+        if (tweak)
+            tweak(answer);
+        body = QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString();
+    }
+    MHD_Response* response =
+        MHD_create_response_from_buffer(body.size(), body.data(), MHD_RESPMEM_MUST_COPY);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                            "application/json; charset=utf-8");
+    const MHD_Result queued =
+        MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    MHD_destroy_response(response);
+    return queued == MHD_YES;
 }
 
 std::string OpenMeteoDouble::baseAddress() const {

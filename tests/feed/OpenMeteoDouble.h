@@ -2,18 +2,15 @@
 
 #include <QJsonObject>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-namespace httplib {
-class Server;
-}
+struct MHD_Daemon;
+struct MHD_Connection;
 
 // The weather at one moment, in Open-Meteo's base units; the double answers in the units a
 // request asks for, as the real service does.
@@ -38,13 +35,18 @@ struct DoubleWeather {
 // daily_units, utc_offset_seconds. `query` is the request's query string.
 QJsonObject OpenMeteoAnswer(const DoubleWeather& weather, const std::string& query);
 
-// A local stand-in for the Open-Meteo forecast API on 127.0.0.1.
+// A local stand-in for the Open-Meteo forecast API on 127.0.0.1 (port 0: any free one), for the
+// tests and, as feed-upstream-double, for the measurements and the end-to-end run.
 class OpenMeteoDouble final {
 public:
     enum class Mode { Answer, ServerError, Garbage, Slow };
 
-    OpenMeteoDouble();
+    explicit OpenMeteoDouble(int port = 0);
     ~OpenMeteoDouble();
+    OpenMeteoDouble(const OpenMeteoDouble&) = delete;
+    OpenMeteoDouble& operator=(const OpenMeteoDouble&) = delete;
+
+    bool listening() const { return m_daemon != nullptr; }
 
     std::string baseAddress() const;
 
@@ -59,10 +61,13 @@ public:
     std::size_t requestCount() const { return requests().size(); }
 
 private:
-    std::unique_ptr<httplib::Server> m_server;
-    std::thread m_thread;
+    bool answer(MHD_Connection* connection, const std::string& target);
+
+    MHD_Daemon* m_daemon = nullptr;
     int m_port = 0;
     mutable std::mutex m_mutex;
+    std::condition_variable m_stopping;
+    bool m_stopped = false;
     DoubleWeather m_weather;
     std::function<void(QJsonObject&)> m_tweak;
     Mode m_mode = Mode::Answer;

@@ -65,7 +65,7 @@ QString Summary(const Conditions& c) {
 
 QString OptionsSummary(const FeedOptions& o) {
     const ServiceSettings& s = o.service;
-    return QStringLiteral("%1:%2 %3 %4 %5 %6 %7 %8/%9/%10 %11")
+    return QStringLiteral("%1:%2 %3 %4 %5 %6 %7 %8/%9/%10 %11 %12 %13 %14")
         .arg(QString::fromStdString(o.host))
         .arg(o.port)
         .arg(QString::fromStdString(s.upstream))
@@ -76,7 +76,10 @@ QString OptionsSummary(const FeedOptions& o) {
         .arg(s.limits.perMinute)
         .arg(s.limits.perHour)
         .arg(s.limits.perDay)
-        .arg(o.threads);
+        .arg(o.threads)
+        .arg(s.retryAfter.count())
+        .arg(o.connections)
+        .arg(o.clientTimeout.count());
 }
 
 } // namespace
@@ -477,9 +480,11 @@ void TestFeedValues::options_data() {
     QTest::addColumn<int>("exitCode"); // -1: runs
     QTest::addColumn<QString>("summary");
 
-    QTest::newRow("defaults")
-        << QStringList() << -1
-        << "127.0.0.1:8461 https://api.open-meteo.com 10000 600000 3600000 10000 500/4500/9000 32";
+    QTest::newRow("defaults") << QStringList() << -1
+                              << QStringLiteral("%1:%2 https://api.open-meteo.com 10000 600000 "
+                                                "3600000 10000 500/4500/9000 2 60000 4096 5000")
+                                     .arg(QLatin1String(kDefaultHost))
+                                     .arg(kDefaultPort);
     QTest::newRow("all set") << QStringList{QStringLiteral("--listen"),
                                             QStringLiteral("[::1]:9000"),
                                             QStringLiteral("--upstream"),
@@ -499,9 +504,19 @@ void TestFeedValues::options_data() {
                                             QStringLiteral("--per-day"),
                                             QStringLiteral("3"),
                                             QStringLiteral("--threads"),
-                                            QStringLiteral("4")}
-                             << -1 << "::1:9000 http://127.0.0.1:1234 250 0 7200000 20 1/2/3 4";
-    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "";
+                                            QStringLiteral("4"),
+                                            QStringLiteral("--retry-after"),
+                                            QStringLiteral("5"),
+                                            QStringLiteral("--connections"),
+                                            QStringLiteral("1024"),
+                                            QStringLiteral("--client-timeout"),
+                                            QStringLiteral("300")}
+                             << -1
+                             << "::1:9000 http://127.0.0.1:1234 250 0 7200000 20 1/2/3 4 5000 1024 "
+                                "300";
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "Usage: nimbrel-feed";
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                             << QStringLiteral("nimbrel-feed %1\n").arg(QLatin1String(kVersion));
     QTest::newRow("unknown option")
         << QStringList{QStringLiteral("--port"), QStringLiteral("1")} << 2 << "";
     QTest::newRow("port too big") << QStringList{QStringLiteral("--listen"),
@@ -522,7 +537,11 @@ void TestFeedValues::options() {
     if (exitCode >= 0) {
         QVERIFY(!parsed.options);
         QCOMPARE(parsed.exitCode, exitCode);
-        QVERIFY(parsed.message.find("Usage: nimbrel-feed") != std::string::npos);
+        // An error names itself before the usage; help and the version stand alone.
+        if (summary.isEmpty())
+            QVERIFY(parsed.message.find("\nUsage: nimbrel-feed") != std::string::npos);
+        else
+            QVERIFY(QString::fromStdString(parsed.message).startsWith(summary));
         return;
     }
     QVERIFY2(parsed.options, parsed.message.c_str());

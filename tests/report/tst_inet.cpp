@@ -1,7 +1,7 @@
 #include "core/Error.h"
 #include "report/Inet.h"
 #include "tests/support/FeedDocuments.h"
-#include "tests/support/FeedServer.h"
+#include "tests/support/LoopbackFeedServer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -11,7 +11,7 @@
 
 using namespace std::chrono_literals;
 
-Q_DECLARE_METATYPE(FeedServer::Answer)
+Q_DECLARE_METATYPE(LoopbackFeedServer::Answer)
 
 namespace {
 
@@ -28,7 +28,7 @@ Outcome fetch(Inet& inet, const QString& url) {
     }
 }
 
-FeedServer::Answer chunked(FeedServer::Answer answer) {
+LoopbackFeedServer::Answer chunked(LoopbackFeedServer::Answer answer) {
     answer.chunked = true;
     return answer;
 }
@@ -47,7 +47,7 @@ private Q_SLOTS:
 };
 
 void tst_Inet::answers_data() {
-    QTest::addColumn<FeedServer::Answer>("answer");
+    QTest::addColumn<LoopbackFeedServer::Answer>("answer");
     QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<QString>("body");
     QTest::addColumn<int>("code");
@@ -58,50 +58,51 @@ void tst_Inet::answers_data() {
     saoPaulo.city = QStringLiteral("São Paulo");
     const QByteArray mebibyte(Inet::kMaxBodyBytes, 'x');
 
-    QTest::newRow("document") << FeedServer::document(feed) << 2000 << feedText << 0;
+    QTest::newRow("document") << LoopbackFeedServer::document(feed) << 2000 << feedText << 0;
     QTest::newRow("UTF-8 document")
-        << FeedServer::document(FeedDocuments::document(saoPaulo)) << 2000
+        << LoopbackFeedServer::document(FeedDocuments::document(saoPaulo)) << 2000
         << QString::fromUtf8(FeedDocuments::document(saoPaulo)) << 0;
     QTest::newRow("chunked document")
-        << chunked(FeedServer::document(feed)) << 2000 << feedText << 0;
-    QTest::newRow("empty body") << FeedServer::document({}) << 2000 << QString() << 0;
-    QTest::newRow("204") << FeedServer::status(204, {}) << 2000 << QString() << 0;
+        << chunked(LoopbackFeedServer::document(feed)) << 2000 << feedText << 0;
+    QTest::newRow("empty body") << LoopbackFeedServer::document({}) << 2000 << QString() << 0;
+    QTest::newRow("204") << LoopbackFeedServer::status(204, {}) << 2000 << QString() << 0;
     QTest::newRow("exactly 1 MiB")
-        << FeedServer::document(mebibyte) << 5000 << QString::fromLatin1(mebibyte) << 0;
-    QTest::newRow("trickled") << FeedServer::trickled(feed, 64, 10ms) << 5000 << feedText << 0;
+        << LoopbackFeedServer::document(mebibyte) << 5000 << QString::fromLatin1(mebibyte) << 0;
+    QTest::newRow("trickled") << LoopbackFeedServer::trickled(feed, 64, 10ms) << 5000 << feedText
+                              << 0;
 
-    QTest::newRow("404 page") << FeedServer::status(404) << 2000 << QString()
+    QTest::newRow("404 page") << LoopbackFeedServer::status(404) << 2000 << QString()
                               << ErrorCode::FeedBadStatus;
-    QTest::newRow("500 page") << FeedServer::status(500) << 2000 << QString()
+    QTest::newRow("500 page") << LoopbackFeedServer::status(500) << 2000 << QString()
                               << ErrorCode::FeedBadStatus;
     QTest::newRow("500 with a feed")
-        << FeedServer::status(500, feed) << 2000 << QString() << ErrorCode::FeedBadStatus;
-    QTest::newRow("redirect") << FeedServer::status(302) << 2000 << QString()
+        << LoopbackFeedServer::status(500, feed) << 2000 << QString() << ErrorCode::FeedBadStatus;
+    QTest::newRow("redirect") << LoopbackFeedServer::status(302) << 2000 << QString()
                               << ErrorCode::FeedBadStatus;
-    QTest::newRow("1 MiB and a byte")
-        << FeedServer::document(mebibyte + 'x') << 5000 << QString() << ErrorCode::FeedTooLarge;
-    QTest::newRow("2 MB") << FeedServer::document(QByteArray(2'000'000, 'x')) << 5000 << QString()
-                          << ErrorCode::FeedTooLarge;
+    QTest::newRow("1 MiB and a byte") << LoopbackFeedServer::document(mebibyte + 'x') << 5000
+                                      << QString() << ErrorCode::FeedTooLarge;
+    QTest::newRow("2 MB") << LoopbackFeedServer::document(QByteArray(2'000'000, 'x')) << 5000
+                          << QString() << ErrorCode::FeedTooLarge;
     QTest::newRow("2 MB without length")
-        << chunked(FeedServer::trickled(QByteArray(2'000'000, 'x'), 64 * 1024, 0ms)) << 5000
+        << chunked(LoopbackFeedServer::trickled(QByteArray(2'000'000, 'x'), 64 * 1024, 0ms)) << 5000
         << QString() << ErrorCode::FeedTooLarge;
     QTest::newRow("dropped mid-body")
-        << FeedServer::droppedMidBody(feed) << 2000 << QString() << ErrorCode::FeedDropped;
-    QTest::newRow("dropped mid-chunk")
-        << chunked(FeedServer::droppedMidBody(feed)) << 2000 << QString() << ErrorCode::FeedDropped;
+        << LoopbackFeedServer::droppedMidBody(feed) << 2000 << QString() << ErrorCode::FeedDropped;
+    QTest::newRow("dropped mid-chunk") << chunked(LoopbackFeedServer::droppedMidBody(feed)) << 2000
+                                       << QString() << ErrorCode::FeedDropped;
     QTest::newRow("never answers")
-        << FeedServer::silent(30s) << 300 << QString() << ErrorCode::FeedTimeout;
-    QTest::newRow("trickle past the time-out")
-        << FeedServer::trickled(feed, 16, 20ms) << 300 << QString() << ErrorCode::FeedTimeout;
+        << LoopbackFeedServer::silent(30s) << 300 << QString() << ErrorCode::FeedTimeout;
+    QTest::newRow("trickle past the time-out") << LoopbackFeedServer::trickled(feed, 16, 20ms)
+                                               << 300 << QString() << ErrorCode::FeedTimeout;
 }
 
 void tst_Inet::answers() {
-    QFETCH(FeedServer::Answer, answer);
+    QFETCH(LoopbackFeedServer::Answer, answer);
     QFETCH(int, timeoutMs);
     QFETCH(QString, body);
     QFETCH(int, code);
 
-    FeedServer server;
+    LoopbackFeedServer server;
     server.serve(answer);
     Inet inet{std::chrono::milliseconds(timeoutMs)};
     QSignalSpy states(&inet, &Inet::StateChanged);
@@ -153,8 +154,8 @@ void tst_Inet::unreachableHost() {
 
 void tst_Inet::timersRunWhileWaiting() {
     // The wait must keep the window's timers (and repaints) going.
-    FeedServer server;
-    FeedServer::Answer slow = FeedServer::document(FeedDocuments::document());
+    LoopbackFeedServer server;
+    LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
     server.serve(slow);
     Inet inet{5s};

@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 TestWindow::TestWindow(TestWindowOptions options) {
-    feed.serve(FeedServer::document(FeedDocuments::document()));
+    feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     Form1Deps deps;
     deps.documentsDir = options.documentsDir.isEmpty() ? documents.path() : options.documentsDir;
     deps.runtimeDir = options.runtimeDir.isEmpty() ? runtime.path() : options.runtimeDir;

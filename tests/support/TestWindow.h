@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Form1.h"
-#include "tests/support/FeedServer.h"
 #include "tests/support/FixedClock.h"
+#include "tests/support/LoopbackFeedServer.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QTemporaryDir>
@@ -48,7 +48,7 @@ public:
     // Declared first: the folders outlive the window.
     QTemporaryDir documents;
     QTemporaryDir runtime;
-    FeedServer feed;
+    LoopbackFeedServer feed;
     std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
     RecordingSpeechEngine* engine = nullptr; // owned by the window
     int enginesCreated = 0;

@@ -10,23 +10,21 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <thread>
 
-namespace httplib {
-class Server;
-}
+struct MHD_Connection;
+struct MHD_Daemon;
 
 // A real HTTP server on 127.0.0.1, on a free port, answering every GET on its own thread with
 // what the test scripted. Typical use:
 //
-//     FeedServer server;                              // listening once constructed
-//     server.serve(FeedServer::document(body));       // every request gets this answer
+//     LoopbackFeedServer server;                         // listening once constructed
+//     server.serve(LoopbackFeedServer::document(body));  // every request gets this answer
 //     form deps: feedHost = server.host();            // "127.0.0.1:<port>"
 //     ... QCOMPARE(server.targets(), {"/forecastrss?p=90012&u=f"});
 //
 // serveInTurn() scripts a sequence: the n-th request gets the n-th answer, and the last answer
 // repeats. Waits inside an answer (delay, trickle) end early when the server is destroyed.
-class FeedServer final {
+class LoopbackFeedServer final {
 public:
     struct Answer {
         int status = 200;
@@ -48,10 +46,10 @@ public:
     static Answer trickled(QByteArray body, std::size_t pieceBytes,
                            std::chrono::milliseconds pause);
 
-    FeedServer();
-    ~FeedServer();
-    FeedServer(const FeedServer&) = delete;
-    FeedServer& operator=(const FeedServer&) = delete;
+    LoopbackFeedServer();
+    ~LoopbackFeedServer();
+    LoopbackFeedServer(const LoopbackFeedServer&) = delete;
+    LoopbackFeedServer& operator=(const LoopbackFeedServer&) = delete;
 
     int port() const { return m_port; }
     QString host() const; // "127.0.0.1:<port>", as the window's feed host
@@ -64,11 +62,12 @@ public:
     int requestCount() const;
 
 private:
+    struct Sending;
+    bool respond(MHD_Connection* connection, const QString& target);
     Answer answerFor(const QString& target);
     bool pause(std::chrono::milliseconds duration); // false when the server is stopping
 
-    std::unique_ptr<httplib::Server> m_server;
-    std::thread m_thread;
+    MHD_Daemon* m_daemon = nullptr;
     int m_port = 0;
 
     mutable std::mutex m_mutex;
