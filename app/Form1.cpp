@@ -26,9 +26,11 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
     Inet1 = new Inet(m_deps.fetchTimeout, this);
     Inet1->setObjectName(QStringLiteral("Inet1"));
     connectEvents();
-    // Both timers run from the window's creation, shown or hidden.
+    // Both timers run from the window's creation, shown or hidden; the minute of the creation
+    // is not examined.
     Timer1.start();
-    Timer2.start();
+    m_scheduleClock.startAt(m_deps.clock->currentDateTime());
+    armTimer2();
 }
 
 Form1::~Form1() = default;

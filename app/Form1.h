@@ -80,6 +80,14 @@ private:
     void Inet1_StateChanged(int state);
     void Form_QueryUnload();
 
+    // The report routine; returns the message of a failure, empty when announced.
+    QString announceReport();
+    // An announcement of the clock: nobody watches the window then, so a failure is told by the
+    // desktop's notification service, or by showing the window where none answers.
+    void SpeakWeatherOnSchedule();
+    // Arms the minute tick for the start of the next minute of the wall clock.
+    void armTimer2();
+
     // Setting controls: tells the user when a change could not be stored, except while the load
     // step applies the stored settings. Returns whether it was stored.
     bool settingStored(Settings::File file, const Result<>& result);

@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "report/SpeechEngine.h"
 
+#include <QDBusConnection>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -18,4 +19,7 @@ struct Form1Deps {
     std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
     std::chrono::milliseconds fetchTimeout{60000};
     std::function<void()> quit; // ends the program; defaults to leaving the event loop
+    // The bus where a failed announcement of the clock is told, opened only when one fails;
+    // without one the window is shown instead.
+    std::function<QDBusConnection()> notificationBus;
 };

@@ -139,6 +139,8 @@ QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString&
     auto* box = place<QComboBox>(parent, name, rect);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text stands as typed: completion would turn "1" into "10" and "5" into "50".
+    box->setCompleter(nullptr);
     box->setEditText(designText);
     return box;
 }
@@ -257,5 +259,5 @@ void Form1::createControls() {
     Timer1.setInterval(65535);
     Timer2.setObjectName(QStringLiteral("Timer2"));
     Timer2.setTimerType(Qt::PreciseTimer);
-    Timer2.setInterval(60000);
+    Timer2.setSingleShot(true); // re-armed for the next minute's start after every tick
 }

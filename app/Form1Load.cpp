@@ -88,6 +88,7 @@ bool Form1::Form_Load() {
     for (const SectionBox& row : kSectionBoxes)
         runStep([&] { (this->*row.box)->setChecked(m_settings.section(row.file)); });
 
+    int firstStartVoice = 0;
     runStep([&] {
         if (engine.valid())
             SpeechEngine = engine.get();
@@ -96,13 +97,16 @@ bool Form1::Form_Load() {
         if (!SpeechEngine)
             return;
         const QSignalBlocker filling(VoiceCB);
-        for (const VoiceToken& voice : SpeechEngine->GetVoices())
+        const VoiceTokens voices = SpeechEngine->GetVoices();
+        for (const VoiceToken& voice : voices)
             VoiceCB->addItem(voice.GetDescription());
         VoiceCB->setCurrentIndex(-1);
+        // espeak-ng lists Afrikaans first: a first start would read the English report in it.
+        firstStartVoice = DefaultVoicePosition(voices);
     });
     // Selecting runs the voice list's handler, which hands the voice to the engine and stores it.
     runStep([&] {
-        if (const auto position = m_settings.voicePosition(VoiceCB->count()))
+        if (const auto position = m_settings.voicePosition(VoiceCB->count(), firstStartVoice))
             VoiceCB->setCurrentIndex(*position);
     });
 

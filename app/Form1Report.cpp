@@ -2,6 +2,7 @@
 // announcement.
 #include "app/Form1.h"
 
+#include "app/DesktopNotification.h"
 #include "app/Module2.h"
 #include "report/Announce.h"
 #include "report/Chime.h"
@@ -14,21 +15,39 @@
 #include <QScopeGuard>
 
 void Form1::SpeakWeather() {
+    announceReport();
+}
+
+void Form1::SpeakWeatherOnSchedule() {
+    const QString failure = announceReport();
+    if (failure.isEmpty())
+        return;
+    const auto showWindow = [this] { Module2::ShowFromTray(this); };
+    if (!m_deps.notificationBus) {
+        showWindow();
+        return;
+    }
+    SendNotification(m_deps.notificationBus(), windowTitle(), failure, this, showWindow);
+}
+
+QString Form1::announceReport() {
     // A tick that falls inside a fetch joins the announcement already under way.
     if (m_announcement)
-        return;
+        return {};
 
     ReportParts parts;
     parts.feedHost = m_deps.feedHost;
     parts.readInputs = [this] {
-        const QLocale locale = QLocale::system();
         return ReportInputs{
             .zip = m_settings.zip(),
             .greeting = m_settings.greeting(),
             .unitLetter = m_settings.metric() ? QStringLiteral("c") : QStringLiteral("f"),
             .switches = sectionSwitches(),
-            .time = {m_deps.clock->currentDateTime().time(), locale.amText(), locale.pmText()},
         };
+    };
+    parts.readTime = [this] {
+        const QLocale locale = QLocale::system();
+        return ReportTime{m_deps.clock->currentDateTime().time(), locale.amText(), locale.pmText()};
     };
     parts.fetch = [this](const QString& url) { return Inet1->OpenURL(url); };
     parts.storeZip = [this] { return m_settings.SaveZip(); };
@@ -45,7 +64,7 @@ void Form1::SpeakWeather() {
     ReportAnnouncement announcement(std::move(parts));
     m_announcement = &announcement;
     const auto done = qScopeGuard([this] { m_announcement = nullptr; });
-    announcement.Run();
+    return announcement.Run();
 }
 
 void Form1::SpeakItBtn_Click() {
@@ -55,11 +74,8 @@ void Form1::SpeakItBtn_Click() {
 }
 
 void Form1::Inet1_StateChanged(int state) {
-    if (state != Inet::icError)
-        return;
-    // The error state of a fetch inside an announcement counts towards that announcement's runs.
-    if (m_announcement)
-        m_announcement->RequestRepeat();
-    else
+    // Inside an announcement this joins it: a fetch that failed is not run again, so the window
+    // waits out one time-out, not three.
+    if (state == Inet::icError)
         SpeakWeather();
 }

@@ -37,13 +37,20 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Timer1_Timer() {
-    // Timer2 already runs from the window's creation; restarting it would shift its minute.
+    // Timer2 runs from the window's creation and re-arms itself; only a stopped one is armed.
     if (!Timer2.isActive())
-        Timer2.start();
+        armTimer2();
     Timer1.stop();
 }
 
 void Form1::Timer2_Timer() {
     RunTick(DataDir, m_deps.clock->currentDateTime(), m_schedule.rows(), m_scheduleClock,
-            [this] { SpeakWeather(); });
+            [this] { SpeakWeatherOnSchedule(); });
+    // From the clock after every tick, however long its announcement took, so that the next tick
+    // again falls at the start of a minute.
+    armTimer2();
+}
+
+void Form1::armTimer2() {
+    Timer2.start(MsecsToNextMinute(m_deps.clock->currentDateTime()));
 }

@@ -21,5 +21,6 @@ Form1Deps PrepareRealApplication() {
     deps.feedHost = QString::fromLatin1(kFeedHost);
     deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
     deps.createSpeechEngine = CreateEspeakEngine;
+    deps.notificationBus = [] { return QDBusConnection::sessionBus(); };
     return deps;
 }

@@ -82,9 +82,13 @@ EspeakEngine::EspeakEngine(AudioOpener openAudio)
         if (m_sampleRate <= 0 || !m_openAudio)
             throw NimbrelError(ErrorCode::SpeechInitFailed,
                                QStringLiteral("espeak-ng could not be initialised"));
-        for (const espeak_VOICE** voice = espeak_ListVoices(nullptr); voice && *voice; ++voice)
+        for (const espeak_VOICE** voice = espeak_ListVoices(nullptr); voice && *voice; ++voice) {
+            // languages: a priority byte, then the voice's first language tag.
+            const char* languages = (*voice)->languages;
             m_voices.push_back(
-                {QString::fromUtf8((*voice)->name), QString::fromUtf8((*voice)->name)});
+                {QString::fromUtf8((*voice)->name), QString::fromUtf8((*voice)->name),
+                 languages && *languages ? QString::fromUtf8(languages + 1) : QString()});
+        }
     }
     m_worker = std::thread(&EspeakEngine::run, this);
 }

@@ -26,18 +26,18 @@ QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QStrin
 ReportAnnouncement::ReportAnnouncement(ReportParts parts)
     : m_parts(std::move(parts)) {}
 
-void ReportAnnouncement::Run() {
+QString ReportAnnouncement::Run() {
     for (;;) {
         ++m_runs;
-        m_repeatRequested = false;
+        m_failure.clear();
         const Outcome outcome = runOnce();
-        if (outcome == Outcome::Finished && !m_repeatRequested)
-            return;
+        if (outcome == Outcome::Announced)
+            return {};
+        if (outcome == Outcome::Failed)
+            return m_failure;
         if (m_runs >= kMaxRuns) {
-            // A failed fetch already shows the retrieval message.
-            if (outcome == Outcome::MissingValue)
-                m_parts.showWeather(ReportMessages::incomplete);
-            return;
+            m_parts.showWeather(ReportMessages::incomplete);
+            return ReportMessages::incomplete;
         }
     }
 }
@@ -56,7 +56,8 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
             m_parts.showCity(ReportMessages::zipNotFound);
             m_parts.showWeather(ReportMessages::enterZip);
             m_parts.showWindow();
-            return Outcome::Finished;
+            m_failure = ReportMessages::enterZip;
+            return Outcome::Failed;
         }
         m_parts.showCity(city);
 
@@ -71,7 +72,7 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
 
         const ReportSections sections =
             ComposeReport(ExtractFeedValues(document), inputs.unitLetter, inputs.switches,
-                          inputs.greeting, inputs.time);
+                          inputs.greeting, m_parts.readTime());
         QString shown = sections.opening;
         m_parts.showWeather(shown);
         if (inputs.switches.forecast) {
@@ -86,6 +87,7 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
         if (missesValue(sections))
             return Outcome::MissingValue;
         m_parts.announce(sections);
+        return Outcome::Announced;
     } catch (const NimbrelError& error) {
         handleError(error.code(), error.detail());
     } catch (const std::exception& error) {
@@ -93,14 +95,16 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
     } catch (...) {
         // No code, so no message; the run still ends normally.
     }
-    return Outcome::Finished;
+    return Outcome::Failed;
 }
 
 void ReportAnnouncement::handleError(int code, const QString& detail) {
     if (ErrorCode::isSpeechError(code))
-        m_parts.showWeather(ReportMessages::speechProblem);
+        m_failure = ReportMessages::speechProblem;
     else if (ErrorCode::isFeedError(code))
-        m_parts.showWeather(ReportMessages::retrievalProblem);
+        m_failure = ReportMessages::retrievalProblem;
     else if (code == ErrorCode::SettingsWriteFailed)
-        m_parts.showWeather(detail);
+        m_failure = detail;
+    if (!m_failure.isEmpty())
+        m_parts.showWeather(m_failure);
 }

@@ -12,13 +12,15 @@ struct ReportInputs {
     QString greeting;   // the greeting as typed
     QString unitLetter; // "f" or "c"
     SectionSwitches switches;
-    ReportTime time;
 };
 
 // Everything a run touches outside itself, so it can run without a window.
 struct ReportParts {
     QString feedHost; // host[:port]
     std::function<ReportInputs()> readInputs;
+    // The time of day the report tells, read when its text is composed: after a slow fetch, not
+    // when the run started.
+    std::function<ReportTime()> readTime;
     // Returns the whole feed document; throws NimbrelError with a feed code.
     std::function<QString(const QString& url)> fetch;
     // Store the ZIP code and the greeting once the feed has found the city; a failure gives the
@@ -50,9 +52,9 @@ inline const QString incomplete =
 QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter);
 
 // One announcement: the report routine run until it announces, fails, or has run kMaxRuns
-// times. A run that finds a value missing from the feed, or during which the fetch reported its
-// error state (RequestRepeat), is followed by another; the repeats are a loop, not nested calls,
-// so the stack stays flat whatever the feed does.
+// times. Only a run that finds a value missing from the feed is followed by another; a fetch that
+// failed is not tried again, so the window waits out at most one time-out. The repeats are a
+// loop, not nested calls, so the stack stays flat whatever the feed does.
 class ReportAnnouncement final {
 public:
     static constexpr int kMaxRuns = 3;
@@ -60,17 +62,17 @@ public:
     explicit ReportAnnouncement(ReportParts parts);
 
     // Never throws: every failure ends as a caption (or none, for codes that have no message).
-    void Run();
-    // Asks for one more run once the current one has ended (the fetch's error state).
-    void RequestRepeat() { m_repeatRequested = true; }
+    // Returns the caption of a failure, the "ZIP Not Found" one included; empty when the report
+    // was announced or the failure has no message.
+    QString Run();
 
 private:
-    enum class Outcome { Finished, MissingValue };
+    enum class Outcome { Announced, Failed, MissingValue };
 
     Outcome runOnce();
     void handleError(int code, const QString& detail);
 
     ReportParts m_parts;
     int m_runs = 0;
-    bool m_repeatRequested = false;
+    QString m_failure; // the message of the run that failed
 };

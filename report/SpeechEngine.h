@@ -11,6 +11,7 @@
 struct VoiceToken {
     QString id;          // what the engine needs to select the voice
     QString description; // display name shown in the voice list
+    QString language{};  // its language tag, such as "en-us"
 
     QString GetDescription() const { return description; }
 };
@@ -43,6 +44,11 @@ inline VoiceToken Item(const VoiceTokens& voices, int position) {
                            QStringLiteral("No voice at position %1").arg(position));
     return voices[static_cast<size_t>(position)];
 }
+
+// The voice a first start selects: the first "en-us" voice, else the first English one ("en" or
+// "en-*"), else position 0. Told by the language tag, never by the name: a name may mention
+// English for a voice that speaks another language.
+int DefaultVoicePosition(const VoiceTokens& voices);
 
 // Creates an engine; returns null when none can be created.
 using SpeechEngineFactory = std::function<std::unique_ptr<SpeechEngine>()>;

@@ -35,8 +35,8 @@ void Store::Load() {
         m_voice = Read(m_dataDir, File::Voice);
 }
 
-std::optional<int> Store::voicePosition(int voiceCount) const {
-    const std::optional<int> position = ParsePosition(m_voice);
+std::optional<int> Store::voicePosition(int voiceCount, int whenMissing) const {
+    const std::optional<int> position = m_voice ? ParsePosition(*m_voice) : whenMissing;
     if (!position || *position >= voiceCount)
         return std::nullopt;
     return position;
@@ -62,7 +62,7 @@ Result<> Store::SetSection(File file, bool on) {
 
 Result<> Store::SetVoicePosition(int position) {
     m_voice = QString::number(position);
-    return Write(m_dataDir, File::Voice, m_voice);
+    return Write(m_dataDir, File::Voice, *m_voice);
 }
 
 } // namespace Settings

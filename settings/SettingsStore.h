@@ -28,9 +28,10 @@ public:
     bool metric() const { return m_metric; }
     // Whether a report section is on; file is one of kSectionFiles.
     bool section(File file) const { return m_sections[sectionIndex(file)]; }
-    // The voice list position to select: the stored one, 0 when the file was missing; nothing when
-    // the stored text is empty, not a number, negative, or names no entry of voiceCount voices.
-    std::optional<int> voicePosition(int voiceCount) const;
+    // The voice list position to select: the stored one, whenMissing when the file was missing;
+    // nothing when the stored text is empty, not a number, negative, or names no entry of
+    // voiceCount voices.
+    std::optional<int> voicePosition(int voiceCount, int whenMissing) const;
 
     // What the user typed, kept without storing it.
     void setZip(const QString& typed) { m_zip = typed; }
@@ -53,7 +54,7 @@ private:
     QString m_greeting = DefaultOf(File::Greeting);
     bool m_metric = false;
     std::array<bool, std::size(kSectionFiles)> m_sections{true, true, true, true, true};
-    QString m_voice = DefaultOf(File::Voice);
+    std::optional<QString> m_voice; // nothing while "voicedat.txt" is missing
 };
 
 } // namespace Settings

@@ -6,11 +6,13 @@
 #include "tests/support/TestWindow.h"
 
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -64,6 +66,65 @@ QByteArray withoutTemperature() {
     return FeedDocuments::without(FeedDocuments::document(), "temp=");
 }
 
+// A session bus of the test's own, in its temporary folder, with nothing that could be started
+// on demand: a dbus-daemon stopped with the test.
+class PrivateBus final {
+public:
+    PrivateBus() {
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1</listen>"
+                                      "<auth>EXTERNAL</auth><policy context=\"default\">"
+                                      "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                      "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                                      "</policy></busconfig>")
+                           .arg(m_dir.filePath(QStringLiteral("bus")))
+                           .toUtf8());
+        file.close();
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                        QStringLiteral("--config-file=") + config});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        for (const QString& name : m_names)
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.terminate();
+        m_daemon.waitForFinished(5000);
+    }
+    bool running() const { return !m_address.isEmpty(); }
+    // A new connection to the bus, as a process of its own would open.
+    QDBusConnection connect() {
+        static int count = 0;
+        m_names.append(QStringLiteral("private-bus-%1").arg(++count));
+        return QDBusConnection::connectToBus(m_address, m_names.last());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_names;
+};
+
+// Stands in for the desktop's notification service and keeps what it was sent.
+class StandInNotifications final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QList<QStringList> received; // application, icon, summary, body
+
+public Q_SLOTS:
+    uint Notify(const QString& application, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap&, int) {
+        received.append({application, icon, summary, body});
+        return uint(received.size());
+    }
+};
+
 // A port that was free a moment ago: nothing listens there.
 QString closedPort() {
     QTcpServer probe;
@@ -99,6 +160,9 @@ private Q_SLOTS:
     void errorStateStartsAnnouncement_data();
     void errorStateStartsAnnouncement();
     void testButtonDisabledDuringRun();
+    void timeIsReadAfterTheFetch();
+    void scheduledFailureIsTold_data();
+    void scheduledFailureIsTold();
     void clickToQueuedTime();
 };
 
@@ -242,21 +306,21 @@ void tst_SpeakWeather::outcomes_data() {
         << QList{missing} << false << 3 << la << kIncompleteMessage << false << true << false;
     QTest::newRow("missing once") << QList{missing, good} << false << 2 << la << report << true
                                   << true << false;
-    QTest::newRow("missing, failing, good")
-        << QList{missing, failing, good} << false << 3 << la << report << true << true << false;
+    // A fetch that failed is not tried again: one wait per failure.
+    QTest::newRow("missing, failing, good") << QList{missing, failing, good} << false << 2 << la
+                                            << kRetrievalMessage << false << true << false;
     QTest::newRow("missing, then failing at the bound")
-        << QList{missing, failing, failing, good} << false << 3 << la << kRetrievalMessage << false
+        << QList{missing, missing, failing, good} << false << 3 << la << kRetrievalMessage << false
         << true << false;
-    QTest::newRow("failing, then missing at the bound")
-        << QList{failing, missing, missing, good} << false << 3 << la << kIncompleteMessage << false
-        << true << false;
+    QTest::newRow("failing, then missing") << QList{failing, missing, good} << false << 1 << earlier
+                                           << kRetrievalMessage << false << false << false;
 
-    QTest::newRow("500") << QList{failing} << false << 3 << earlier << kRetrievalMessage << false
+    QTest::newRow("500") << QList{failing} << false << 1 << earlier << kRetrievalMessage << false
                          << false << false;
     QTest::newRow("404 with a feed inside")
-        << QList{LoopbackFeedServer::status(404, feed)} << false << 3 << earlier
+        << QList{LoopbackFeedServer::status(404, feed)} << false << 1 << earlier
         << kRetrievalMessage << false << false << false;
-    QTest::newRow("never answers") << QList{LoopbackFeedServer::silent(30s)} << false << 3
+    QTest::newRow("never answers") << QList{LoopbackFeedServer::silent(30s)} << false << 1
                                    << earlier << kRetrievalMessage << false << false << false;
     QTest::newRow("connection refused")
         << QList{good} << true << 0 << earlier << kRetrievalMessage << false << false << false;
@@ -283,7 +347,7 @@ void tst_SpeakWeather::outcomes() {
 
     rig.control<QPushButton>("SpeakItBtn")->click();
 
-    // Repeats stop at three runs in all, whatever the feed does.
+    // Repeats stop at three runs in all, whatever the feed does, and a failed fetch ends them.
     QCOMPARE(rig.feed.requestCount(), requests);
     QCOMPARE(rig.control<QLabel>("CityFound")->text(), city);
     QCOMPARE(shownWeather(rig), weather);
@@ -414,6 +478,77 @@ void tst_SpeakWeather::testButtonDisabledDuringRun() {
     QCOMPARE(enabledDuringFetch, std::optional<bool>(false));
     QVERIFY(rig.control<QPushButton>("SpeakItBtn")->isEnabled());
     QCOMPARE(spoken(rig), kFullReport);
+}
+
+void tst_SpeakWeather::timeIsReadAfterTheFetch() {
+    TestWindow rig;
+    LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
+    slow.delay = 300ms;
+    rig.feed.serve(slow);
+    QTimer::singleShot(100ms, rig.form.get(), [&] { rig.clock->set(QTime(7, 31, 2)); });
+    rig.control<QPushButton>("SpeakItBtn")->click();
+    QVERIFY2(shownWeather(rig).startsWith(QStringLiteral("Hello. At 7:31 AM in Los Angeles")),
+             qPrintable(shownWeather(rig)));
+}
+
+void tst_SpeakWeather::scheduledFailureIsTold_data() {
+    QTest::addColumn<bool>("bus");
+    QTest::addColumn<bool>("service");
+    QTest::addColumn<QList<LoopbackFeedServer::Answer>>("answers");
+    QTest::addColumn<QString>("weather");
+
+    const QList failing{LoopbackFeedServer::status(500)};
+    const QList notFound{LoopbackFeedServer::document(FeedDocuments::notFound())};
+    const QList missing{LoopbackFeedServer::document(withoutTemperature())};
+    QTest::newRow("retrieval, told") << true << true << failing << kRetrievalMessage;
+    QTest::newRow("incomplete, told") << true << true << missing << kIncompleteMessage;
+    QTest::newRow("ZIP not found, told")
+        << true << true << notFound << QStringLiteral("Please enter your ZIP code.");
+    QTest::newRow("no service: shown") << true << false << failing << kRetrievalMessage;
+    QTest::newRow("no bus: shown") << false << false << failing << kRetrievalMessage;
+}
+
+void tst_SpeakWeather::scheduledFailureIsTold() {
+    QFETCH(bool, bus);
+    QFETCH(bool, service);
+    QFETCH(QList<LoopbackFeedServer::Answer>, answers);
+    QFETCH(QString, weather);
+
+    PrivateBus privateBus;
+    QVERIFY(privateBus.running());
+    StandInNotifications notifications;
+    if (service) {
+        QDBusConnection serviceSide = privateBus.connect();
+        QVERIFY(serviceSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"),
+                                           &notifications, QDBusConnection::ExportAllSlots));
+        QVERIFY(serviceSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+    TestWindowOptions options;
+    if (bus)
+        options.notificationBus = [&privateBus] { return privateBus.connect(); };
+    TestWindow rig(options);
+    rig.feed.serveInTurn(answers);
+    QVERIFY(QDir(rig.dataDir()).mkpath(QStringLiteral(".")));
+    QFile(rig.dataDir() + QStringLiteral("/0731AM.tim")).open(QIODevice::WriteOnly);
+    rig.form->RefreshTimeList();
+    rig.form->hide();
+
+    rig.clock->set(QTime(7, 31, 0, 5));
+    QMetaObject::invokeMethod(rig.control<QTimer>("Timer2"), "timeout");
+
+    QCOMPARE(shownWeather(rig), weather);
+    if (service) {
+        QTRY_COMPARE(notifications.received.size(), 1);
+        QCOMPARE(notifications.received[0],
+                 (QStringList{QStringLiteral("Nimbrel"), QStringLiteral("nimbrel"),
+                              rig.form->windowTitle(), weather}));
+        // "&Test" tells nothing: the window is in front then.
+        rig.control<QPushButton>("SpeakItBtn")->click();
+        QTest::qWait(300);
+        QCOMPARE(notifications.received.size(), 1);
+    } else {
+        QTRY_VERIFY(rig.form->isVisible());
+    }
 }
 
 void tst_SpeakWeather::clickToQueuedTime() {

@@ -19,6 +19,8 @@
 #include <map>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class StartupTest final : public QObject {
@@ -32,6 +34,7 @@ class StartupTest final : public QObject {
     std::unique_ptr<TestWindow> start(int voices = 3) {
         TestWindowOptions options;
         options.voices = voices;
+        options.voiceLanguages = {u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us"_s};
         options.documentsDir = m_dir->path();
         options.runtimeDir = m_dir->path();
         return std::make_unique<TestWindow>(options);
@@ -73,9 +76,10 @@ private Q_SLOTS:
         QVERIFY(w->control<QLabel>("txtWeather")->text().isEmpty());
         QVERIFY(!form->findChild<QSystemTrayIcon*>());
         QCOMPARE(w->control<QComboBox>("VoiceCB")->count(), 3);
-        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 0);
-        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-0"));
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("0\r\n"));
+        // The first "en-us" voice, not espeak-ng's first (Afrikaans).
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 2);
+        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-2"));
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("2\r\n"));
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/unitdat.txt")));
     }
 
@@ -86,7 +90,8 @@ private Q_SLOTS:
         writeBytes(dataDir() + QStringLiteral("/unitdat.txt"), "C\r\n");
         writeBytes(dataDir() + QStringLiteral("/winddat.txt"), " N \r\n");
         writeBytes(dataDir() + QStringLiteral("/forecdat.txt"), "n\r\n");
-        writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), "2\r\n");
+        // A stored position keeps its voice, English or not.
+        writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), "1\r\n");
         const auto w = start();
         QVERIFY(w->loaded);
         Form1* form = w->form.get();
@@ -103,9 +108,9 @@ private Q_SLOTS:
         QCOMPARE(w->control<QCheckBox>("Check2")->checkState(), Qt::Checked);
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/forecdat.txt")), QByteArray("Y\r\n"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/unitdat.txt")), QByteArray("C\r\n"));
-        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 2);
-        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-2"));
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("2\r\n"));
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 1);
+        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-1"));
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("1\r\n"));
     }
 
     // Keyboard design, on an active window: the first focus, and the whole tab cycle with the

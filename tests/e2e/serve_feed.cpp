@@ -1,11 +1,14 @@
 // A loopback feed server for the end-to-end runs: answers /forecastrss with the document in a
-// file, and logs each request target on standard output.
+// file, and logs each request target on standard output, with the time it came in (seconds since
+// the epoch, to the millisecond).
 #include "tests/support/StopSignals.h"
 
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -43,7 +46,10 @@ int main(int argc, char* argv[]) {
         return queued;
     };
     const auto logTarget = [](void*, const char* target, MHD_Connection*) -> void* {
-        std::cout << target << std::endl;
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::system_clock::now().time_since_epoch());
+        std::cout << target << ' ' << now.count() / 1000 << '.' << std::setw(3) << std::setfill('0')
+                  << now.count() % 1000 << std::endl;
         return nullptr;
     };
     MHD_Daemon* daemon =

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using Samples = std::vector<short>;
@@ -192,6 +194,8 @@ private Q_SLOTS:
     void queuesInOrder();
     void purgeCutsOffSpeechInProgress_data();
     void purgeCutsOffSpeechInProgress();
+    void defaultVoice_data();
+    void defaultVoice();
     void voiceChangesTheSound();
     void refusesUnknownVoice();
     void missingDeviceFailsSpeak();
@@ -211,9 +215,29 @@ void TestEspeakEngine::listsVoicesInAStableOrder() {
         QCOMPARE(again[i].GetDescription(), first[i].GetDescription());
         QVERIFY(!first[i].GetDescription().isEmpty());
     }
-    QVERIFY(std::any_of(first.begin(), first.end(), [](const VoiceToken& v) {
-        return v.GetDescription() == QStringLiteral("English (America)");
-    }));
+    const VoiceToken chosen = first[size_t(DefaultVoicePosition(first))];
+    QCOMPARE(chosen.language, QStringLiteral("en-us"));
+    QCOMPARE(chosen.GetDescription(), QStringLiteral("English (America)"));
+}
+
+void TestEspeakEngine::defaultVoice_data() {
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<int>("position");
+    QTest::newRow("en-us after others")
+        << QStringList{u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us-nyc"_s} << 2;
+    QTest::newRow("no en-us: first English")
+        << QStringList{u"af"_s, u"cmn-latn-pinyin"_s, u"english"_s, u"en-gb-scotland"_s, u"en"_s}
+        << 3;
+    QTest::newRow("no English") << QStringList{u"af"_s, u"de"_s} << 0;
+    QTest::newRow("no voices") << QStringList{} << 0;
+}
+
+void TestEspeakEngine::defaultVoice() {
+    QFETCH(QStringList, languages);
+    VoiceTokens voices;
+    for (const QString& language : languages)
+        voices.push_back({language, QStringLiteral("English?"), language});
+    QTEST(DefaultVoicePosition(voices), "position");
 }
 
 void TestEspeakEngine::speaksTextAsAudio_data() {

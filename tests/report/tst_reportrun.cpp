@@ -1,6 +1,6 @@
-// One announcement driven directly, with every part it touches written down: what only the
-// window's whole stack cannot bring about (a fetch that fails without the error state, a failing
-// greeting write, failures without a code) and the repeat bound counted run by run.
+// One announcement driven directly, with every part it touches written down: what the window's
+// whole stack cannot bring about (a failing greeting write, failures without a code, the message
+// handed back) and the repeat bound counted run by run.
 #include "report/ReportRun.h"
 
 #include "core/Error.h"
@@ -28,9 +28,8 @@ private Q_SLOTS:
 };
 
 void TestReportRun::outcomes_data() {
-    // Each fetch: "good", "missing" (a value left out), "error" (the error state, then a feed
-    // code), "quit" (a feed code without the error state), "unknown" (not found), "bare" (an
-    // exception without a code). The last one repeats.
+    // Each fetch: "good", "missing" (a value left out), "error" (a feed code), "unknown" (not
+    // found), "bare" (an exception without a code). The last one repeats.
     QTest::addColumn<QStringList>("fetches");
     QTest::addColumn<bool>("greetingFails");
     QTest::addColumn<int>("speechCode"); // thrown by the announcement; 0 for none
@@ -47,14 +46,14 @@ void TestReportRun::outcomes_data() {
         << QStringList{u"missing"_s, u"good"_s} << false << 0 << 2 << kReport << true << false;
     QTest::newRow("missing at every run")
         << QStringList{u"missing"_s} << false << 0 << 3 << incomplete << false << false;
-    QTest::newRow("error, good") << QStringList{u"error"_s, u"good"_s} << false << 0 << 2 << kReport
-                                 << true << false;
-    QTest::newRow("error at every run")
-        << QStringList{u"error"_s} << false << 0 << 3 << retrieval << false << false;
-    QTest::newRow("error, missing, missing")
-        << QStringList{u"error"_s, u"missing"_s} << false << 0 << 3 << incomplete << false << false;
-    QTest::newRow("failure without the error state")
-        << QStringList{u"quit"_s, u"good"_s} << false << 0 << 1 << retrieval << false << false;
+    // A failed fetch is not run again.
+    QTest::newRow("error, good") << QStringList{u"error"_s, u"good"_s} << false << 0 << 1
+                                 << retrieval << false << false;
+    QTest::newRow("missing, error, good") << QStringList{u"missing"_s, u"error"_s, u"good"_s}
+                                          << false << 0 << 2 << retrieval << false << false;
+    QTest::newRow("missing, missing, error at the bound")
+        << QStringList{u"missing"_s, u"missing"_s, u"error"_s} << false << 0 << 3 << retrieval
+        << false << false;
     QTest::newRow("unknown ZIP code") << QStringList{u"unknown"_s} << false << 0 << 1
                                       << ReportMessages::enterZip << false << true;
     QTest::newRow("greeting not stored")
@@ -82,22 +81,16 @@ void TestReportRun::outcomes() {
     QString storedZip;
     std::optional<ReportSections> spoken;
     bool windowShown = false;
-    ReportAnnouncement* announcement = nullptr;
 
     ReportParts parts;
     parts.feedHost = u"feed.test"_s;
-    parts.readInputs = [] {
-        return ReportInputs{u" 90012 "_s, u"Hello"_s, u"f"_s, {}, {QTime(7, 30)}};
-    };
+    parts.readInputs = [] { return ReportInputs{u" 90012 "_s, u"Hello"_s, u"f"_s, {}}; };
+    parts.readTime = [] { return ReportTime{QTime(7, 30)}; };
     parts.fetch = [&](const QString& url) {
         [&] { QCOMPARE(url, u"http://feed.test/forecastrss?p=90012&u=f"_s); }();
         const QString what = fetches.at(std::min<qsizetype>(fetched++, fetches.size() - 1));
-        if (what == u"error") {
-            announcement->RequestRepeat();
+        if (what == u"error")
             throw NimbrelError(ErrorCode::FeedBadStatus, u"500"_s);
-        }
-        if (what == u"quit")
-            throw NimbrelError(ErrorCode::FeedOther, u"interrupted"_s);
         if (what == u"bare")
             throw std::runtime_error("no code");
         if (what == u"unknown")
@@ -124,14 +117,13 @@ void TestReportRun::outcomes() {
     parts.showWeather = [&](const QString& text) { shownWeather = text; };
     parts.showWindow = [&] { windowShown = true; };
 
-    ReportAnnouncement run(std::move(parts));
-    announcement = &run;
-    run.Run();
+    const QString failure = ReportAnnouncement(std::move(parts)).Run();
 
     QCOMPARE(fetched, runs);
     QCOMPARE(shownWeather, weather == kReport && spoken ? spoken->displayed() : weather);
     QCOMPARE(spoken.has_value(), announced);
     QCOMPARE(windowShown, shown);
+    QCOMPARE(failure, announced ? QString() : weather);
     if (announced)
         QCOMPARE(storedZip, u"stored"_s);
 }

@@ -3,6 +3,7 @@
 #include "tests/support/TestWindow.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
@@ -50,7 +51,9 @@ private Q_SLOTS:
     void refusedAddWritesNothing();
     void removeTwoTickedRows();
     void removeWithNothingTicked();
-    void rowAddedInItsOwnMinuteIsAnnouncedOnce();
+    void ticksAnnounceOncePerMinute();
+    void typedTimesAreTakenAsTyped_data();
+    void typedTimesAreTakenAsTyped();
     void timer1LeavesTimer2Running();
 };
 
@@ -124,43 +127,76 @@ void TestForm1Schedule::removeWithNothingTicked() {
     QCOMPARE(rowsOf(window.control<QListView>("List1")), QStringList{u"07:30 AM"_s});
 }
 
-void TestForm1Schedule::rowAddedInItsOwnMinuteIsAnnouncedOnce() {
-    TestWindow window;
-    window.clock->set(QTime(7, 30, 20));
+void TestForm1Schedule::ticksAnnounceOncePerMinute() {
+    TestWindow window; // created at 07:30 by its clock
     window.addTime(u"07"_s, u"30"_s, u"AM"_s);
+    window.addTime(u"07"_s, u"31"_s, u"AM"_s);
     window.addTime(u"08"_s, u"00"_s, u"AM"_s);
-    FolderFiles::make(window.dataDir(), {u"0800AM.spk"_s});
-    const QString marker0730 = window.dataDir() + u"/0730AM.spk"_s;
+    const QString marker0731 = window.dataDir() + u"/0731AM.spk"_s;
+    QTimer& timer2 = *window.control<QTimer>("Timer2");
+    const auto tickAt = [&](QTime time) {
+        window.clock->set(time);
+        QMetaObject::invokeMethod(&timer2, "timeout");
+        // Re-armed from the clock for the next minute's start.
+        QCOMPARE((timer2.remainingTime() + 500) / 1000, 60 - time.second());
+    };
 
-    // Ticks far closer together than a minute: only the first one in 07:30 may announce.
-    window.control<QTimer>("Timer2")->start(5);
-    QTRY_COMPARE(window.feed.requestCount(), 1);
-    QTRY_VERIFY(QFileInfo::exists(marker0730));
-    QTRY_VERIFY(!QFileInfo::exists(window.dataDir() + u"/0800AM.spk"_s));
-    QTest::qWait(300);
+    tickAt(QTime(7, 30, 20)); // the start-up minute is not examined
+    QCOMPARE(window.feed.requestCount(), 0);
+    tickAt(QTime(7, 31, 0, 5));
+    tickAt(QTime(7, 31, 40));
     QCOMPARE(window.feed.requestCount(), 1);
-    QVERIFY(!window.engine->spoken.isEmpty());
+    QVERIFY(QFileInfo::exists(marker0731));
 
-    window.clock->set(QTime(7, 31, 0));
-    QTRY_VERIFY(!QFileInfo::exists(marker0730));
-    window.clock->set(QTime(8, 0, 0));
-    QTRY_COMPARE(window.feed.requestCount(), 2);
+    tickAt(QTime(7, 32, 0));
+    QVERIFY(!QFileInfo::exists(marker0731));
+    tickAt(QTime(8, 0, 0));
+    QCOMPARE(window.feed.requestCount(), 2);
+}
+
+void TestForm1Schedule::typedTimesAreTakenAsTyped_data() {
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("1 5 AM") << QStringList{u"1"_s, u"5"_s, u"AM"_s} << u"0105AM.tim"_s;
+    QTest::newRow("7 5 pm") << QStringList{u"7"_s, u"5"_s, u"pm"_s} << u"0705PM.tim"_s;
+    QTest::newRow("12 00 a") << QStringList{u"12"_s, u"00"_s, u"a"_s} << QString();
+}
+
+void TestForm1Schedule::typedTimesAreTakenAsTyped() {
+    QFETCH(QStringList, typed);
+    QFETCH(QString, entry);
+    TestWindow window;
+    window.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
+    const char* boxes[] = {"Combo1", "Combo2", "Combo3"};
+    for (int i = 0; i < 3; ++i) {
+        auto* box = window.form->findChild<QComboBox*>(QLatin1String(boxes[i]));
+        QVERIFY(box);
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box, typed[i]);
+    }
+    if (entry.isEmpty())
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+    QTest::mouseClick(window.form->findChild<QPushButton*>(u"Command1"_s), Qt::LeftButton);
+    QCOMPARE(scheduleFiles(window.dataDir()), entry.isEmpty() ? QStringList() : QStringList{entry});
 }
 
 void TestForm1Schedule::timer1LeavesTimer2Running() {
-    TestWindow window;
+    TestWindow window; // created at 07:30 by its clock
     QTimer& timer1 = *window.control<QTimer>("Timer1");
     QTimer& timer2 = *window.control<QTimer>("Timer2");
-    QTest::qWait(200);
+    QVERIFY(timer2.isSingleShot());
+    window.clock->set(QTime(7, 30, 40));
     timer1.start(0);
     QTRY_VERIFY(!timer1.isActive());
-    // Not restarted: its minute still counts from the window's creation.
-    QVERIFY(timer2.isActive() && timer2.remainingTime() < 60000 - 150);
+    // Not re-armed: it still counts to the minute from the window's creation.
+    QVERIFY(timer2.isActive() && timer2.remainingTime() > 40000);
 
     timer2.stop();
     timer1.start(0);
     QTRY_VERIFY(!timer1.isActive());
-    QVERIFY(timer2.isActive() && timer2.interval() == 60000);
+    QVERIFY(timer2.isActive() && timer2.remainingTime() <= 20005);
 }
 
 QTEST_MAIN(TestForm1Schedule)

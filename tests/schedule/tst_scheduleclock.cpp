@@ -68,6 +68,35 @@ void TestScheduleClock::ticks_data() {
         << QStringList{u"07:30 AM"_s, u"07:31 AM"_s} << QStringList{}
         << QList{at(7, 30, 59), at(7, 31, 0)} << QStringList{u"07:30 AM"_s, u"07:31 AM"_s}
         << QStringList{u"0731AM.spk"_s};
+    const QStringList half{u"07:30 AM"_s};
+    QTest::newRow("late by 1 s, into the next minute")
+        << half << QStringList{} << QList{at(7, 29), at(7, 31, 1)} << QStringList{u"07:31 AM"_s}
+        << QStringList{u"0730AM.spk"_s};
+    QTest::newRow("late by 3 minutes")
+        << half << QStringList{} << QList{at(7, 29), at(7, 33)} << QStringList{u"07:33 AM"_s}
+        << QStringList{u"0730AM.spk"_s};
+    QTest::newRow("late by 6 minutes: stale")
+        << half << QStringList{u"0730AM.spk"_s} << QList{at(7, 29), at(7, 36)} << QStringList{}
+        << QStringList{};
+    QTest::newRow("several skipped rows: the latest only")
+        << QStringList{u"07:30 AM"_s, u"07:31 AM"_s, u"07:32 AM"_s} << QStringList{}
+        << QList{at(7, 29), at(7, 33)} << QStringList{u"07:33 AM"_s}
+        << QStringList{u"0732AM.spk"_s};
+    QTest::newRow("early tick") << half << QStringList{}
+                                << QList{at(7, 29), at(7, 29, 59, 998), at(7, 30, 0, 3)}
+                                << QStringList{u"07:30 AM"_s} << QStringList{u"0730AM.spk"_s};
+    QTest::newRow("clock set back by 30 s")
+        << QStringList{u"07:30 AM"_s, u"07:31 AM"_s} << QStringList{}
+        << QList{at(7, 30), at(7, 31), at(7, 30, 30), at(7, 31)}
+        << QStringList{u"07:30 AM"_s, u"07:31 AM"_s} << QStringList{u"0731AM.spk"_s};
+    QTest::newRow("clock set back by an hour")
+        << QStringList{u"06:31 AM"_s, u"07:30 AM"_s} << QStringList{}
+        << QList{at(7, 30), at(6, 31), at(6, 32), at(7, 30), at(7, 31)}
+        << QStringList{u"07:30 AM"_s, u"06:31 AM"_s} << QStringList{};
+    QTest::newRow("late across midnight")
+        << QStringList{u"12:00 AM"_s} << QStringList{}
+        << QList{at(23, 59), at(0, 1, 0, 0, kDay.addDays(1))} << QStringList{u"12:01 AM"_s}
+        << QStringList{u"1200AM.spk"_s};
     QTest::newRow("same minute the next day")
         << morning << QStringList{} << QList{at(7, 30, 10), at(7, 30, 10, 0, kDay.addDays(1))}
         << QStringList{u"07:30 AM"_s, u"07:30 AM"_s} << QStringList{u"0730AM.spk"_s};

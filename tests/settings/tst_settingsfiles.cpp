@@ -190,7 +190,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(int, voices);
         store(File::Voice, content);
-        QTEST(loaded(m_data).voicePosition(voices), "position");
+        QTEST(loaded(m_data).voicePosition(voices, 0), "position");
     }
 
     void writeBytesExactly_data() {

@@ -2,13 +2,15 @@
 
 #include "core/Error.h"
 
-RecordingSpeechEngine::RecordingSpeechEngine(int voiceCount)
-    : m_voiceCount(voiceCount) {}
+RecordingSpeechEngine::RecordingSpeechEngine(int voiceCount, QStringList languages)
+    : m_voiceCount(voiceCount)
+    , m_languages(std::move(languages)) {}
 
 VoiceTokens RecordingSpeechEngine::GetVoices() const {
     VoiceTokens voices;
     for (int i = 0; i < m_voiceCount; ++i)
-        voices.push_back({QStringLiteral("voice-%1").arg(i), QStringLiteral("Voice %1").arg(i)});
+        voices.push_back({QStringLiteral("voice-%1").arg(i), QStringLiteral("Voice %1").arg(i),
+                          m_languages.value(i)});
     return voices;
 }
 

@@ -4,10 +4,12 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // A speech engine that records what it was asked, for tests of the window and the announcement.
-// Voices are "Voice 0", "Voice 1"... A call can be made to fail with a speech error code.
+// Voices are "Voice 0", "Voice 1"..., with the given language tags (none by default). A call can be
+// made to fail with a speech error code.
 class RecordingSpeechEngine final : public SpeechEngine {
 public:
     struct Spoken {
@@ -16,7 +18,7 @@ public:
         bool operator==(const Spoken&) const = default;
     };
 
-    explicit RecordingSpeechEngine(int voiceCount = 3);
+    explicit RecordingSpeechEngine(int voiceCount = 3, QStringList languages = {});
 
     VoiceTokens GetVoices() const override;
     void SetVoice(const VoiceToken& voice) override;
@@ -31,4 +33,5 @@ public:
 
 private:
     int m_voiceCount;
+    QStringList m_languages;
 };

@@ -15,16 +15,19 @@ TestWindow::TestWindow(TestWindowOptions options) {
     deps.runtimeDir = options.runtimeDir.isEmpty() ? runtime.path() : options.runtimeDir;
     deps.feedHost = options.feedHost.isEmpty() ? feed.host() : options.feedHost;
     deps.chimePath = chimePath();
-    deps.createSpeechEngine = [this, voices = options.voices]() -> std::unique_ptr<SpeechEngine> {
+    deps.createSpeechEngine = [this, voices = options.voices,
+                               languages =
+                                   options.voiceLanguages]() -> std::unique_ptr<SpeechEngine> {
         ++enginesCreated;
         if (voices < 0)
             return nullptr;
-        auto made = std::make_unique<RecordingSpeechEngine>(voices);
+        auto made = std::make_unique<RecordingSpeechEngine>(voices, languages);
         engine = made.get();
         return made;
     };
     deps.clock = options.clock ? std::move(options.clock) : clock;
     deps.fetchTimeout = options.fetchTimeout;
+    deps.notificationBus = std::move(options.notificationBus);
     deps.quit = [this] { ++quits; };
     form = std::make_unique<Form1>(std::move(deps));
     if (options.load)

@@ -11,13 +11,15 @@
 #include <memory>
 
 struct TestWindowOptions {
-    int voices = 3; // the recording engine's voices; -1: no speech engine at all
+    int voices = 3;             // the recording engine's voices; -1: no speech engine at all
+    QStringList voiceLanguages; // their language tags
     std::chrono::milliseconds fetchTimeout{3000};
-    QString feedHost;                   // empty: the rig's own loopback server
-    std::shared_ptr<const Clock> clock; // empty: the rig's fixed clock
-    QString documentsDir;               // empty: the rig's temporary folder
-    QString runtimeDir;                 // empty: the rig's temporary folder
-    bool load = true;                   // run the load step at once
+    QString feedHost;                                 // empty: the rig's own loopback server
+    std::shared_ptr<const Clock> clock;               // empty: the rig's fixed clock
+    QString documentsDir;                             // empty: the rig's temporary folder
+    QString runtimeDir;                               // empty: the rig's temporary folder
+    bool load = true;                                 // run the load step at once
+    std::function<QDBusConnection()> notificationBus; // none: failures are shown, not told
 };
 
 // The real window with its seams: temporary documents and runtime folders, a loopback feed server
