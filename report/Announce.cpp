@@ -1,6 +1,6 @@
 #include "report/Announce.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 
 void Announce(SpeechEngine* engine, const std::function<void()>& playChime,
               const ReportSections& sections) {

@@ -134,10 +134,10 @@ void EspeakEngine::Speak(const QString& text, int flags) {
         return;
     // Opened here rather than on the worker so that a missing device fails this call.
     if (!m_device) {
-        QString why;
-        m_device = m_openAudio(m_sampleRate, 1, &why);
-        if (!m_device)
-            throw NimbrelError(ErrorCode::SpeechNoAudioDevice, why);
+        Result<std::unique_ptr<AudioOut>> opened = m_openAudio(m_sampleRate, 1);
+        if (!opened)
+            throw NimbrelError(ErrorCode::SpeechNoAudioDevice, opened.error());
+        m_device = std::move(opened.value());
     }
     m_queue.push_back(text);
     m_wake.notify_one();

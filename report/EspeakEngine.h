@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Error.h"
 #include "report/AudioOut.h"
-#include "report/ErrorCodes.h"
 #include "report/SpeechEngine.h"
 
 #include <atomic>
@@ -32,7 +32,6 @@ public:
     // reports a synthesis failure of an earlier text (SpeechSynthesisFailed).
     void Speak(const QString& text, int flags) override;
 
-    int sampleRate() const { return m_sampleRate; }
     // The samples the chosen voice gives for text, into memory instead of the device. Waits
     // while the engine is synthesising a text of its own.
     std::vector<short> Synthesise(const QString& text);

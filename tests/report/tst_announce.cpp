@@ -1,6 +1,6 @@
 #include "report/Announce.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 #include "tests/support/RecordingSpeechEngine.h"
 
 #include <QTest>
