@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/MessageBox.h"
 #include "app/Module2.h"
 #include "report/Inet.h"
 
@@ -9,18 +10,21 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLockFile>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
 Form1::Form1(Form1Deps deps, QWidget* parent)
     : QWidget(parent)
-    , m_deps(std::move(deps)) {
+    , m_deps(std::move(deps))
+    , DataDir(m_deps.documentsDir + QStringLiteral("/Nimbrel"))
+    , m_settings(DataDir) {
     if (!m_deps.quit)
         m_deps.quit = [] { QCoreApplication::exit(0); };
     createControls();
     Inet1 = new Inet(m_deps.fetchTimeout, this);
+    Inet1->setObjectName(QStringLiteral("Inet1"));
     connectEvents();
     // Both timers run from the window's creation, shown or hidden; the minute of the creation
     // is not examined.
@@ -32,11 +36,15 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::connectEvents() {
-    connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
-    connect(Check2, &QCheckBox::stateChanged, this, &Form1::Check2_Click);
-    connect(Check3, &QCheckBox::stateChanged, this, &Form1::Check3_Click);
-    connect(Check4, &QCheckBox::stateChanged, this, &Form1::Check4_Click);
-    connect(Check5, &QCheckBox::stateChanged, this, &Form1::Check5_Click);
+    for (const SectionBox& row : kSectionBoxes)
+        connect(this->*row.box, &QCheckBox::stateChanged, this,
+                [this, file = row.file](int state) { SectionBox_Click(file, state); });
+    // What is typed counts at once for the report, though it is stored only on "&Okay" or after
+    // a lookup.
+    connect(Location, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_settings.setZip(text); });
+    connect(Greeting, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_settings.setGreeting(text); });
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             Option1_Click();
@@ -99,9 +107,9 @@ void Form1::Form_QueryUnload() {
 void Form1::ExitBtn_Click() {
     // No title of its own: the application's title stands over the question.
     const auto answer =
-        QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
-                              QStringLiteral("Are you sure you want to exit Nimbrel?"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        MessageBox::Show(this, {QMessageBox::Question, QGuiApplication::applicationDisplayName(),
+                                QStringLiteral("Are you sure you want to exit Nimbrel?"),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes});
     if (answer == QMessageBox::Yes)
         close();
 }

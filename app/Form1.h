@@ -3,26 +3,29 @@
 #include "app/Form1Deps.h"
 #include "report/SpeechEngine.h"
 #include "schedule/ScheduleClock.h"
+#include "schedule/ScheduleModel.h"
+#include "settings/SettingsStore.h"
 
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <memory>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QRadioButton;
 class QLockFile;
 class Inet;
 class ReportAnnouncement;
-struct WriteResult;
+struct SectionSwitches;
 
 // The program's one window. It creates the controls and forwards each event to the code of its
-// subsystem; the controls keep their design names so the subsystems can be given exactly the
-// controls they need.
+// subsystem: the settings store, the schedule model, the report. Tests reach the controls by
+// their design names (findChild).
 class Form1 final : public QWidget {
     Q_OBJECT
 
@@ -41,35 +44,6 @@ public:
     const QString& dataDir() const { return DataDir; }
     ::SpeechEngine* speechEngine() const { return SpeechEngine.get(); }
 
-    // Controls, named as in the window design.
-    QLabel* Label1 = nullptr;
-    QLineEdit* Location = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Greeting = nullptr;
-    QComboBox* VoiceCB = nullptr;
-    QListWidget* List1 = nullptr;
-    QRadioButton* Option1 = nullptr;
-    QRadioButton* Option2 = nullptr;
-    QCheckBox* Check3 = nullptr;
-    QCheckBox* Check2 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QCheckBox* Check5 = nullptr;
-    QCheckBox* Check4 = nullptr;
-    QComboBox* Combo1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QComboBox* Combo2 = nullptr;
-    QComboBox* Combo3 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QLabel* CityFound = nullptr;
-    QLabel* txtWeather = nullptr;
-    QPushButton* SpeakItBtn = nullptr;
-    QPushButton* cmdSave = nullptr;
-    QPushButton* ExitBtn = nullptr;
-    QTimer Timer1;
-    QTimer Timer2;
-    Inet* Inet1 = nullptr;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -77,16 +51,22 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    // Which check box switches which report section, in the order the load step reads them: the
+    // load step sets each box from the store, its handler stores it, and the report reads it.
+    struct SectionBox {
+        QCheckBox* Form1::*box;
+        Settings::File file;
+        bool SectionSwitches::*reportSwitch;
+    };
+    static const std::array<SectionBox, 5> kSectionBoxes;
+
     void createControls();
     void centreOnScreen();
     void connectEvents();
+    SectionSwitches sectionSwitches() const;
 
     // Event handlers, named after their control and event.
-    void Check1_Click();
-    void Check2_Click();
-    void Check3_Click();
-    void Check4_Click();
-    void Check5_Click();
+    void SectionBox_Click(Settings::File file, int state);
     void Option1_Click();
     void Option2_Click();
     void VoiceCB_Click();
@@ -110,10 +90,42 @@ private:
 
     // Setting controls: tells the user when a change could not be stored, except while the load
     // step applies the stored settings. Returns whether it was stored.
-    bool settingStored(const WriteResult& result);
+    bool settingStored(Settings::File file, const Result<>& result);
+    bool told(const Result<>& result);
+
+    // Controls, named as in the window design.
+    QLabel* Label1 = nullptr;
+    QLineEdit* Location = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Greeting = nullptr;
+    QComboBox* VoiceCB = nullptr;
+    QListView* List1 = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QCheckBox* Check3 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check5 = nullptr;
+    QCheckBox* Check4 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QComboBox* Combo3 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* CityFound = nullptr;
+    QLabel* txtWeather = nullptr;
+    QPushButton* SpeakItBtn = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* ExitBtn = nullptr;
+    QTimer Timer1{this};
+    QTimer Timer2{this};
+    Inet* Inet1 = nullptr;
 
     Form1Deps m_deps;
     QString DataDir;
+    Settings::Store m_settings;
+    ScheduleModel m_schedule;
     std::unique_ptr<::SpeechEngine> SpeechEngine;
     ReportAnnouncement* m_announcement = nullptr; // the announcement under way, if any
     bool m_loading = false; // true while the load step applies stored settings

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/Clock.h"
+#include "core/Clock.h"
 #include "report/SpeechEngine.h"
 
 #include <QDBusConnection>

@@ -7,7 +7,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -174,8 +174,8 @@ void Form1::createControls() {
     Greeting = place<QLineEdit>(this, "Greeting", twips(2400, 240, 2535, 285));
     VoiceCB = place<QComboBox>(this, "VoiceCB", twips(120, 600, 2175, 315));
     VoiceCB->setEditable(false);
-    List1 = place<QListWidget>(this, "List1", twips(2400, 600, 2535, 1410));
-    List1->setSortingEnabled(false);
+    List1 = place<QListView>(this, "List1", twips(2400, 600, 2535, 1410));
+    List1->setModel(&m_schedule);
     List1->setSelectionMode(QAbstractItemView::NoSelection);
 
     Option1 = yellowButton<QRadioButton>(this, "Option1", twips(120, 960, 2175, 255),

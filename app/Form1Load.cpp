@@ -5,8 +5,8 @@
 #include "app/InstanceLock.h"
 #include "app/Module2.h"
 #include "app/Version.h"
+#include "core/AtomicFile.h"
 #include "schedule/TimeKey.h"
-#include "settings/LoadSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,7 +33,6 @@ template <typename Step> void runStep(Step&& step) {
 
 bool Form1::Form_Load() {
     m_loading = true;
-    DataDir = m_deps.documentsDir + QStringLiteral("/Nimbrel");
     runStep([&] { QDir().mkpath(DataDir); });
 
     // One instance per user; the data folder stands in when the runtime folder cannot hold the
@@ -76,22 +75,18 @@ bool Form1::Form_Load() {
     Combo2->setCurrentIndex(0);
     Combo3->setCurrentIndex(0);
 
+    // The controls show the stored settings; their handlers run as for a user's change.
     bool inTray = false;
+    runStep([&] { m_settings.Load(); });
     runStep([&] {
-        const std::optional<QString> zip = Settings::LoadZip(DataDir);
-        Location->setText(zip.value_or(QStringLiteral("90012")));
-        if (zip)
+        Location->setText(m_settings.zip());
+        if (m_settings.zipStored())
             inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
     });
-    runStep([&] { Greeting->setText(Settings::LoadGreeting(DataDir)); });
-    runStep([&] { (Settings::LoadUnitsMetric(DataDir) ? Option2 : Option1)->setChecked(true); });
-    const std::pair<Settings::File, QCheckBox*> sections[] = {{Settings::File::Wind, Check1},
-                                                              {Settings::File::Location, Check3},
-                                                              {Settings::File::Forecast, Check2},
-                                                              {Settings::File::Sun, Check4},
-                                                              {Settings::File::Atmosphere, Check5}};
-    for (const auto& [file, box] : sections)
-        runStep([&] { box->setChecked(Settings::LoadCheckBox(DataDir, file)); });
+    runStep([&] { Greeting->setText(m_settings.greeting()); });
+    runStep([&] { (m_settings.metric() ? Option2 : Option1)->setChecked(true); });
+    for (const SectionBox& row : kSectionBoxes)
+        runStep([&] { (this->*row.box)->setChecked(m_settings.section(row.file)); });
 
     int firstStartVoice = 0;
     runStep([&] {
@@ -111,8 +106,7 @@ bool Form1::Form_Load() {
     });
     // Selecting runs the voice list's handler, which hands the voice to the engine and stores it.
     runStep([&] {
-        if (const auto position =
-                Settings::LoadVoicePosition(DataDir, VoiceCB->count(), firstStartVoice))
+        if (const auto position = m_settings.voicePosition(VoiceCB->count(), firstStartVoice))
             VoiceCB->setCurrentIndex(*position);
     });
 

@@ -1,4 +1,5 @@
-// The report routine's events: the window only hands its controls to the announcement.
+// The report routine's events: the window only hands the settings and its labels to the
+// announcement.
 #include "app/Form1.h"
 
 #include "app/DesktopNotification.h"
@@ -7,21 +8,10 @@
 #include "report/Inet.h"
 #include "report/ReportRun.h"
 
-#include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScopeGuard>
-
-namespace {
-
-bool isChecked(const QCheckBox* box) {
-    return box->checkState() == Qt::Checked; // a greyed box counts as unchecked
-}
-
-} // namespace
 
 void Form1::SpeakWeather() {
     announceReport();
@@ -48,14 +38,10 @@ QString Form1::announceReport() {
     parts.feedHost = m_deps.feedHost;
     parts.readInputs = [this] {
         return ReportInputs{
-            .zip = Location->text(),
-            .greeting = Greeting->text(),
-            .unitLetter = Option1->isChecked() ? QStringLiteral("f") : QStringLiteral("c"),
-            .switches = {.wind = isChecked(Check1),
-                         .forecast = isChecked(Check2),
-                         .city = isChecked(Check3),
-                         .sun = isChecked(Check4),
-                         .atmosphere = isChecked(Check5)},
+            .zip = m_settings.zip(),
+            .greeting = m_settings.greeting(),
+            .unitLetter = m_settings.metric() ? QStringLiteral("c") : QStringLiteral("f"),
+            .switches = sectionSwitches(),
         };
     };
     parts.readTime = [this] {
@@ -63,9 +49,8 @@ QString Form1::announceReport() {
         return ReportTime{m_deps.clock->currentDateTime().time(), locale.amText(), locale.pmText()};
     };
     parts.fetch = [this](const QString& url) { return Inet1->OpenURL(url); };
-    parts.writeSetting = [this](Settings::File file, const QString& value) {
-        return Settings::Write(DataDir, file, value);
-    };
+    parts.storeZip = [this] { return m_settings.SaveZip(); };
+    parts.storeGreeting = [this] { return m_settings.SaveGreeting(); };
     parts.announce = [this](const ReportSections& sections) {
         ::SpeechEngine* engine = SpeechEngine.get();
         const QString chimePath = m_deps.chimePath;

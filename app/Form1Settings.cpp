@@ -1,48 +1,86 @@
-// Setting controls: each change is stored at once.
+// Setting controls: each change is kept in the settings store, which stores it at once.
 #include "app/Form1.h"
 
+#include "app/MessageBox.h"
 #include "app/Module2.h"
-#include "settings/SettingControls.h"
+#include "core/Error.h"
+#include "report/ReportText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QMessageBox>
 
 using Settings::File;
 
-void Form1::Check1_Click() {
-    settingStored(Settings::StoreSection(DataDir, File::Wind, Check1->checkState()));
+namespace {
+
+// Makes the voice at position the engine's voice; the engine keeps its voice when this fails.
+Result<> chooseVoice(SpeechEngine* engine, int position) {
+    const auto refused = [](const QString& why) {
+        return Failure{QStringLiteral("The voice could not be changed; the previous voice "
+                                      "stays.\n\n%1")
+                           .arg(why)};
+    };
+    if (!engine)
+        return refused(QStringLiteral("No speech engine is available."));
+    try {
+        engine->SetVoice(Item(engine->GetVoices(), position));
+    } catch (const NimbrelError& error) {
+        return refused(error.detail());
+    } catch (const std::exception& error) {
+        return refused(QString::fromLocal8Bit(error.what()));
+    }
+    return {};
 }
-void Form1::Check2_Click() {
-    settingStored(Settings::StoreSection(DataDir, File::Forecast, Check2->checkState()));
+
+} // namespace
+
+const std::array<Form1::SectionBox, 5> Form1::kSectionBoxes = {{
+    {&Form1::Check1, File::WindSection, &SectionSwitches::wind},
+    {&Form1::Check3, File::CitySection, &SectionSwitches::city},
+    {&Form1::Check2, File::ForecastSection, &SectionSwitches::forecast},
+    {&Form1::Check4, File::SunSection, &SectionSwitches::sun},
+    {&Form1::Check5, File::AtmosphereSection, &SectionSwitches::atmosphere},
+}};
+
+SectionSwitches Form1::sectionSwitches() const {
+    SectionSwitches switches;
+    for (const SectionBox& row : kSectionBoxes)
+        switches.*row.reportSwitch = m_settings.section(row.file);
+    return switches;
 }
-void Form1::Check3_Click() {
-    settingStored(Settings::StoreSection(DataDir, File::Location, Check3->checkState()));
-}
-void Form1::Check4_Click() {
-    settingStored(Settings::StoreSection(DataDir, File::Sun, Check4->checkState()));
-}
-void Form1::Check5_Click() {
-    settingStored(Settings::StoreSection(DataDir, File::Atmosphere, Check5->checkState()));
+
+void Form1::SectionBox_Click(File file, int state) {
+    // A greyed box counts as unchecked.
+    settingStored(file, m_settings.SetSection(file, state == Qt::Checked));
 }
 void Form1::Option1_Click() {
-    settingStored(Settings::StoreUnits(DataDir, false));
+    settingStored(File::Units, m_settings.SetMetric(false));
 }
 void Form1::Option2_Click() {
-    settingStored(Settings::StoreUnits(DataDir, true));
+    settingStored(File::Units, m_settings.SetMetric(true));
 }
 void Form1::VoiceCB_Click() {
-    settingStored(Settings::ChooseVoice(DataDir, SpeechEngine.get(), VoiceCB->currentIndex()));
+    const int position = VoiceCB->currentIndex();
+    if (position < 0)
+        return; // nothing selected
+    if (told(chooseVoice(SpeechEngine.get(), position)))
+        settingStored(File::Voice, m_settings.SetVoicePosition(position));
 }
 void Form1::cmdSave_Click() {
     // The window goes to the tray only once the ZIP code is safely stored.
-    if (settingStored(Settings::StoreZip(DataDir, Location->text())))
+    if (settingStored(File::Zip, m_settings.SaveZip()))
         Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
 }
 
-bool Form1::settingStored(const WriteResult& result) {
+bool Form1::settingStored(File file, const Result<>& result) {
+    if (result)
+        return true;
+    return told(Failure{QStringLiteral("The setting could not be saved to \"%1\".\n\n%2")
+                            .arg(Settings::PathOf(DataDir, file), result.error())});
+}
+
+bool Form1::told(const Result<>& result) {
     if (!result && !m_loading)
-        QMessageBox::warning(this, QStringLiteral("Nimbrel"), result.error);
-    return result.ok;
+        MessageBox::Show(this, {QMessageBox::Warning, QStringLiteral("Nimbrel"), result.error()});
+    return result.ok();
 }

@@ -70,8 +70,4 @@ int MessageForReason(int activationReason) {
     }
 }
 
-QSystemTrayIcon* trayIcon() {
-    return g_icon;
-}
-
 } // namespace Module2

@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QString>
 
-class QSystemTrayIcon;
 class QWidget;
 
 // The notification-area icon: one icon for the window, which a press on it brings back.
@@ -27,8 +26,5 @@ void ShowFromTray(QWidget* window);
 
 // The mouse message number that an activation reason of the icon stands for.
 int MessageForReason(int activationReason);
-
-// The icon while it exists, for inspection.
-QSystemTrayIcon* trayIcon();
 
 } // namespace Module2

@@ -1,6 +1,6 @@
 #include "report/Announce.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 
 #include <QEventLoop>
 #include <QTimer>

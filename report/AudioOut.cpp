@@ -55,33 +55,29 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioOut> OpenSoundDevice(int sampleRate, int channels, QString* error) {
-    auto fail = [error](const QString& why) -> std::unique_ptr<AudioOut> {
-        if (error)
-            *error = why;
-        return nullptr;
-    };
+Result<std::unique_ptr<AudioOut>> OpenSoundDevice(int sampleRate, int channels) {
     if (sampleRate <= 0 || channels <= 0 || channels > 255)
-        return fail(QStringLiteral("unsupported sound format"));
+        return Failure{QStringLiteral("unsupported sound format")};
 
     audio_object* object = create_audio_device_object(nullptr, "Nimbrel", "Nimbrel");
     if (!object)
-        return fail(QStringLiteral("no sound server or device"));
+        return Failure{QStringLiteral("no sound server or device")};
     const int status = audio_object_open(object, kNativeS16, static_cast<uint32_t>(sampleRate),
                                          static_cast<uint8_t>(channels));
     if (status != 0) {
         const char* why = audio_object_strerror(object, status);
         audio_object_destroy(object);
-        return fail(QStringLiteral("cannot open the sound device: %1")
-                        .arg(why ? QString::fromUtf8(why) : QString::number(status)));
+        return Failure{QStringLiteral("cannot open the sound device: %1")
+                           .arg(why ? QString::fromUtf8(why) : QString::number(status))};
     }
-    return std::make_unique<PcAudioOut>(object);
+    return std::unique_ptr<AudioOut>(std::make_unique<PcAudioOut>(object));
 }
 
 bool PlaySound(const Sound& sound, const AudioOpener& open) {
-    std::unique_ptr<AudioOut> out = open(sound.sampleRate, sound.channels, nullptr);
-    if (!out)
+    Result<std::unique_ptr<AudioOut>> opened = open(sound.sampleRate, sound.channels);
+    if (!opened)
         return false;
+    const std::unique_ptr<AudioOut> out = std::move(opened.value());
     // Small pieces keep each blocking write short.
     const size_t piece = static_cast<size_t>(std::max(1, sound.sampleRate / 50 * sound.channels));
     for (size_t at = 0; at < sound.samples.size(); at += piece) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QString>
 #include <cstddef>
 #include <functional>
@@ -30,12 +32,11 @@ public:
     virtual int bufferMs() const = 0;
 };
 
-// Opens a stream, or returns null and describes why in *error.
-using AudioOpener =
-    std::function<std::unique_ptr<AudioOut>(int sampleRate, int channels, QString* error)>;
+// Opens a stream (never null), or says why it cannot.
+using AudioOpener = std::function<Result<std::unique_ptr<AudioOut>>(int sampleRate, int channels)>;
 
 // The system's sound server or device, through pcaudiolib.
-std::unique_ptr<AudioOut> OpenSoundDevice(int sampleRate, int channels, QString* error);
+Result<std::unique_ptr<AudioOut>> OpenSoundDevice(int sampleRate, int channels);
 
 // Plays the whole sound and returns when it has been heard; false when no device could be
 // opened or the device failed.

@@ -138,10 +138,10 @@ void EspeakEngine::Speak(const QString& text, int flags) {
         return;
     // Opened here rather than on the worker so that a missing device fails this call.
     if (!m_device && !m_nextDevice) {
-        QString why;
-        m_device = m_openAudio(m_sampleRate, 1, &why);
-        if (!m_device)
-            throw NimbrelError(ErrorCode::SpeechNoAudioDevice, why);
+        Result<std::unique_ptr<AudioOut>> opened = m_openAudio(m_sampleRate, 1);
+        if (!opened)
+            throw NimbrelError(ErrorCode::SpeechNoAudioDevice, opened.error());
+        m_device = std::move(opened.value());
     }
     m_queue.push_back(text);
     m_wake.notify_one();
@@ -152,7 +152,8 @@ void EspeakEngine::Chime(const QString& path, std::function<void()> heard) {
         m_chimer.join();
     m_chimer = std::thread([this, path, heard = std::move(heard)] {
         const Sound sound = ToMono(LoadChimeSound(path), m_sampleRate);
-        std::unique_ptr<AudioOut> device = m_openAudio(m_sampleRate, 1, nullptr);
+        Result<std::unique_ptr<AudioOut>> opened = m_openAudio(m_sampleRate, 1);
+        std::unique_ptr<AudioOut> device = opened ? std::move(opened.value()) : nullptr;
         // Small pieces, so that closing the engine need not wait for the whole chime.
         const auto piece = static_cast<size_t>(m_sampleRate * kPieceMs / 1000);
         for (size_t at = 0; device && at < sound.samples.size() && !m_closing; at += piece) {

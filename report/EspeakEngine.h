@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Error.h"
 #include "report/AudioOut.h"
-#include "report/ErrorCodes.h"
 #include "report/SpeechEngine.h"
 
 #include <atomic>
@@ -35,7 +35,6 @@ public:
     // purging Speak, which speaks on right behind the chime.
     void Chime(const QString& path, std::function<void()> heard) override;
 
-    int sampleRate() const { return m_sampleRate; }
     // The samples the chosen voice gives for text, into memory instead of the device. Waits
     // while the engine is synthesising a text of its own.
     std::vector<short> Synthesise(const QString& text);

@@ -1,6 +1,6 @@
 #include "report/Inet.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 
 #include <QEventLoop>
 #include <QNetworkProxy>

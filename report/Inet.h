@@ -30,8 +30,6 @@ public:
     // application quits during the wait, it throws FeedOther without the error state.
     QString OpenURL(const QString& url);
 
-    std::chrono::milliseconds timeout() const { return m_timeout; }
-
 Q_SIGNALS:
     void StateChanged(int state);
 

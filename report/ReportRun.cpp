@@ -1,8 +1,8 @@
 #include "report/ReportRun.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
+#include "core/Text.h"
 #include "report/GetAttrValue.h"
-#include "settings/ReadRules.h"
 
 #include <QFile>
 #include <QUrl>
@@ -19,8 +19,8 @@ bool missesValue(const ReportSections& sections) {
 
 QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter) {
     return QStringLiteral("http://") + feedHost + QStringLiteral("/forecastrss?p=") +
-           QString::fromLatin1(QUrl::toPercentEncoding(Settings::TrimSpaces(zip))) +
-           QStringLiteral("&u=") + unitLetter;
+           QString::fromLatin1(QUrl::toPercentEncoding(TrimSpaces(zip))) + QStringLiteral("&u=") +
+           unitLetter;
 }
 
 ReportAnnouncement::ReportAnnouncement(ReportParts parts)
@@ -61,16 +61,14 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
         }
         m_parts.showCity(city);
 
-        const auto store = [this](Settings::File file, const QString& value, const QString& what) {
-            const WriteResult result = m_parts.writeSetting(file, value);
-            if (!result)
+        const auto store = [](const std::function<Result<>()>& save, const QString& what) {
+            if (const Result<> saved = save(); !saved)
                 throw NimbrelError(ErrorCode::SettingsWriteFailed,
                                    QStringLiteral("There is a problem saving your %1: %2")
-                                       .arg(what, result.error));
+                                       .arg(what, saved.error()));
         };
-        store(Settings::File::City, Settings::TrimSpaces(inputs.zip), QStringLiteral("ZIP code"));
-        store(Settings::File::Greeting, Settings::TrimSpaces(inputs.greeting),
-              QStringLiteral("greeting"));
+        store(m_parts.storeZip, QStringLiteral("ZIP code"));
+        store(m_parts.storeGreeting, QStringLiteral("greeting"));
 
         const ReportSections sections =
             ComposeReport(ExtractFeedValues(document), inputs.unitLetter, inputs.switches,

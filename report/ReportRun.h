@@ -1,12 +1,12 @@
 #pragma once
 
+#include "core/Result.h"
 #include "report/ReportText.h"
-#include "settings/SettingsFiles.h"
 
 #include <QString>
 #include <functional>
 
-// What one run of the report routine reads from the window when it starts.
+// What one run of the report routine reads from the settings when it starts.
 struct ReportInputs {
     QString zip;        // the ZIP code as typed
     QString greeting;   // the greeting as typed
@@ -23,7 +23,10 @@ struct ReportParts {
     std::function<ReportTime()> readTime;
     // Returns the whole feed document; throws NimbrelError with a feed code.
     std::function<QString(const QString& url)> fetch;
-    std::function<WriteResult(Settings::File file, const QString& value)> writeSetting;
+    // Store the ZIP code and the greeting once the feed has found the city; a failure gives the
+    // system's reason.
+    std::function<Result<>()> storeZip;
+    std::function<Result<>()> storeGreeting;
     // The chime and the speech; throws NimbrelError with a speech code.
     std::function<void(const ReportSections& sections)> announce;
     std::function<void(const QString& text)> showCity;
@@ -62,8 +65,6 @@ public:
     // Returns the caption of a failure, the "ZIP Not Found" one included; empty when the report
     // was announced or the failure has no message.
     QString Run();
-
-    int runs() const { return m_runs; }
 
 private:
     enum class Outcome { Announced, Failed, MissingValue };

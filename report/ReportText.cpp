@@ -1,7 +1,7 @@
 #include "report/ReportText.h"
 
+#include "core/Text.h"
 #include "report/GetAttrValue.h"
-#include "settings/ReadRules.h"
 
 #include <QStringBuilder>
 
@@ -29,9 +29,9 @@ QString trendWord(const QString& code) {
 }
 
 QString greetingPhrase(const QString& greeting) {
-    if (Settings::TrimSpaces(greeting).isEmpty())
+    if (TrimSpaces(greeting).isEmpty())
         return {};
-    return Settings::TrimSpaces(greeting + u'.');
+    return TrimSpaces(greeting + u'.');
 }
 
 } // namespace
@@ -70,7 +70,7 @@ ReportSections ComposeReport(const FeedValues& values, const QString& unitLetter
 
     ReportSections s;
     s.opening = greetingPhrase(greeting) % QStringLiteral(" At ") % formatTime(time) % u' ' %
-                cityPhrase % QStringLiteral(", it's ") % Settings::TrimSpaces(values.condition) %
+                cityPhrase % QStringLiteral(", it's ") % TrimSpaces(values.condition) %
                 QStringLiteral(" and ") % values.temperature % QStringLiteral(" degrees") % u' ' %
                 windPhrase;
     if (switches.forecast)

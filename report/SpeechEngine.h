@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 
 #include <QString>
 #include <functional>

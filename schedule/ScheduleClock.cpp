@@ -1,8 +1,8 @@
 #include "schedule/ScheduleClock.h"
 
+#include "core/AtomicFile.h"
 #include "schedule/ScheduleEntries.h"
 #include "schedule/TimeKey.h"
-#include "settings/AtomicFile.h"
 
 #include <QFile>
 
@@ -92,8 +92,8 @@ void RunTick(const QString& dataDir, const QDateTime& now, const QStringList& ro
     }
     const QString folder = dataDir + QLatin1Char('/');
     if (decision.matchedRow >= 0)
-        WriteLineAtomically(folder + MarkerFileName(TimeKey(rows[decision.matchedRow])),
-                            QStringLiteral("1"));
+        (void)WriteLineAtomically(folder + MarkerFileName(TimeKey(rows[decision.matchedRow])),
+                                  QStringLiteral("1"));
     for (const QString& marker : decision.markersToDelete)
         QFile::remove(folder + marker);
 }

@@ -1,5 +1,7 @@
 #include "schedule/ScheduleEntries.h"
 
+#include "core/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,11 +27,10 @@ QString removeIfPresent(const QString& path) {
     return QStringLiteral("Could not delete \"%1\": %2").arg(path, file.errorString());
 }
 
-WriteResult writeOneLine(const QString& path) {
-    WriteResult result = WriteLineAtomically(path, QStringLiteral("1"));
-    if (!result)
-        result.error = QStringLiteral("Could not write \"%1\": %2").arg(path, result.error);
-    return result;
+Result<> writeOneLine(const QString& path) {
+    if (const Result<> written = WriteLineAtomically(path, QStringLiteral("1")); !written)
+        return Failure{QStringLiteral("Could not write \"%1\": %2").arg(path, written.error())};
+    return {};
 }
 
 } // namespace
@@ -58,19 +59,19 @@ QStringList RefreshEntries(const QString& dataDir) {
     return rows;
 }
 
-WriteResult AddEntry(const QString& dataDir, const ScheduleTime& time) {
+Result<> AddEntry(const QString& dataDir, const ScheduleTime& time) {
     if (dataDir.isEmpty())
-        return {false, QStringLiteral("The data folder is not known, so the time was not added.")};
+        return Failure{QStringLiteral("The data folder is not known, so the time was not added.")};
     const QString key = time.key();
-    if (WriteResult entry = writeOneLine(pathIn(dataDir, EntryFileName(key))); !entry)
+    if (Result<> entry = writeOneLine(pathIn(dataDir, EntryFileName(key))); !entry)
         return entry;
     return writeOneLine(pathIn(dataDir, MarkerFileName(key)));
 }
 
-QStringList RemoveEntries(const QString& dataDir, const QStringList& rows) {
-    QStringList errors;
+Result<> RemoveEntries(const QString& dataDir, const QStringList& rows) {
     if (dataDir.isEmpty())
-        return errors;
+        return {};
+    QStringList errors;
     for (const QString& row : rows) {
         const QString key = TimeKey(row);
         for (const QString& name : {EntryFileName(key), MarkerFileName(key)}) {
@@ -78,5 +79,7 @@ QStringList RemoveEntries(const QString& dataDir, const QStringList& rows) {
                 errors.append(error);
         }
     }
-    return errors;
+    if (!errors.isEmpty())
+        return Failure{errors.join(QLatin1Char('\n'))};
+    return {};
 }

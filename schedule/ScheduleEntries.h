@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
 #include "schedule/TimeKey.h"
-#include "settings/AtomicFile.h"
 
 #include <QSet>
 #include <QString>
@@ -20,8 +20,8 @@ QStringList RefreshEntries(const QString& dataDir);
 
 // Writes the entry file and the spoken marker of time, each replaced whole with "1" and CR LF. On
 // failure the error names the file and the reason.
-WriteResult AddEntry(const QString& dataDir, const ScheduleTime& time);
+Result<> AddEntry(const QString& dataDir, const ScheduleTime& time);
 
-// Deletes the entry file and the spoken marker of each row, each only when present. Returns one
-// message per file that exists but could not be deleted.
-QStringList RemoveEntries(const QString& dataDir, const QStringList& rows);
+// Deletes the entry file and the spoken marker of each row, each only when present. A failure
+// holds one line per file that exists but could not be deleted.
+Result<> RemoveEntries(const QString& dataDir, const QStringList& rows);

@@ -17,20 +17,20 @@ std::optional<int> smallNumber(const QString& text) {
 
 } // namespace
 
-TimeInput ParseTimeInput(const QString& hour, const QString& minute, const QString& period) {
+Result<ScheduleTime> ParseTimeInput(const QString& hour, const QString& minute,
+                                    const QString& period) {
     const std::optional<int> hourNumber = smallNumber(hour);
     if (!hourNumber || *hourNumber < 1 || *hourNumber > 12)
-        return {std::nullopt,
-                QStringLiteral("\"%1\" is not an hour. Please choose an hour from 01 to 12.")
-                    .arg(hour)};
+        return Failure{QStringLiteral("\"%1\" is not an hour. Please choose an hour from 01 to 12.")
+                           .arg(hour)};
     const std::optional<int> minuteNumber = smallNumber(minute);
     if (!minuteNumber || *minuteNumber > 59)
-        return {std::nullopt,
-                QStringLiteral("\"%1\" is not a minute. Please choose minutes from 00 to 59.")
-                    .arg(minute)};
+        return Failure{
+            QStringLiteral("\"%1\" is not a minute. Please choose minutes from 00 to 59.")
+                .arg(minute)};
     const QString upperPeriod = period.toUpper();
     if (upperPeriod != QStringLiteral("AM") && upperPeriod != QStringLiteral("PM"))
-        return {std::nullopt,
-                QStringLiteral("\"%1\" is not AM or PM. Please choose AM or PM.").arg(period)};
-    return {ScheduleTime{TwoDigits(*hourNumber), TwoDigits(*minuteNumber), upperPeriod}, {}};
+        return Failure{
+            QStringLiteral("\"%1\" is not AM or PM. Please choose AM or PM.").arg(period)};
+    return ScheduleTime{TwoDigits(*hourNumber), TwoDigits(*minuteNumber), upperPeriod};
 }

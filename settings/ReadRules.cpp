@@ -1,16 +1,8 @@
 #include "settings/ReadRules.h"
 
-namespace Settings {
+#include "core/Text.h"
 
-QString TrimSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.sliced(begin, end - begin);
-}
+namespace Settings {
 
 QString FirstLine(const QByteArray& content) {
     qsizetype end = 0;

@@ -10,8 +10,6 @@ namespace Settings {
 // The longest first line that is read; anything past it is ignored like the rest of the file.
 inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
-// Removes the space character (and only it) from both ends.
-QString TrimSpaces(const QString& text);
 // The text before the first line end (CR or LF), decoded as UTF-8.
 QString FirstLine(const QByteArray& content);
 // The first comma-separated field of a line: leading spaces skipped; a field opening with a

@@ -2,6 +2,9 @@
 
 #include "settings/ReadRules.h"
 
+#include "core/AtomicFile.h"
+#include "core/Text.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -21,14 +24,14 @@ struct FileRow {
 
 // The greeting is read as its whole line: a greeting with a comma must come back whole.
 constexpr FileRow kFiles[] = {
-    {File::City, u"citydat.txt", Rule::WholeLineTrimmed, u"90012"},
+    {File::Zip, u"citydat.txt", Rule::WholeLineTrimmed, u"90012"},
     {File::Greeting, u"greetdat.txt", Rule::WholeLine, u"Hello"},
     {File::Units, u"unitdat.txt", Rule::FirstFieldTrimmed, u""},
-    {File::Wind, u"winddat.txt", Rule::FirstFieldTrimmed, u"Y"},
-    {File::Location, u"locatdat.txt", Rule::FirstFieldTrimmed, u"Y"},
-    {File::Forecast, u"forecdat.txt", Rule::FirstFieldTrimmed, u"Y"},
-    {File::Sun, u"sundat.txt", Rule::FirstFieldTrimmed, u"Y"},
-    {File::Atmosphere, u"atmodat.txt", Rule::FirstFieldTrimmed, u"Y"},
+    {File::WindSection, u"winddat.txt", Rule::FirstFieldTrimmed, u"Y"},
+    {File::CitySection, u"locatdat.txt", Rule::FirstFieldTrimmed, u"Y"},
+    {File::ForecastSection, u"forecdat.txt", Rule::FirstFieldTrimmed, u"Y"},
+    {File::SunSection, u"sundat.txt", Rule::FirstFieldTrimmed, u"Y"},
+    {File::AtmosphereSection, u"atmodat.txt", Rule::FirstFieldTrimmed, u"Y"},
     {File::Voice, u"voicedat.txt", Rule::WholeLineTrimmed, u"0"},
 };
 
@@ -81,9 +84,9 @@ QString Read(const QString& dataDir, File file) {
     return applyRule(rowOf(file).rule, FirstLine(stored.read(kMaxLineBytes)));
 }
 
-WriteResult Write(const QString& dataDir, File file, const QString& value) {
+Result<> Write(const QString& dataDir, File file, const QString& value) {
     if (dataDir.isEmpty())
-        return {false, QStringLiteral("The data folder is not known.")};
+        return Failure{QStringLiteral("The data folder is not known.")};
     return WriteLineAtomically(PathOf(dataDir, file), value);
 }
 

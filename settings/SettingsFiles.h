@@ -1,13 +1,28 @@
 #pragma once
 
-#include "settings/AtomicFile.h"
+#include "core/Result.h"
 
 #include <QString>
 
 // The nine one-line settings files in the data folder.
 namespace Settings {
 
-enum class File { City, Greeting, Units, Wind, Location, Forecast, Sun, Atmosphere, Voice };
+enum class File {
+    Zip,               // "citydat.txt"
+    Greeting,          // "greetdat.txt"
+    Units,             // "unitdat.txt"
+    WindSection,       // "winddat.txt": the report's five sections, each on or off
+    CitySection,       // "locatdat.txt"
+    ForecastSection,   // "forecdat.txt"
+    SunSection,        // "sundat.txt"
+    AtmosphereSection, // "atmodat.txt"
+    Voice,             // "voicedat.txt"
+};
+
+// The section files, in the order the load step reads them.
+inline constexpr File kSectionFiles[] = {File::WindSection, File::CitySection,
+                                         File::ForecastSection, File::SunSection,
+                                         File::AtmosphereSection};
 
 // The file's name, e.g. "winddat.txt".
 QString NameOf(File file);
@@ -24,6 +39,6 @@ bool IsPresent(const QString& dataDir, File file);
 // unreadable. Only the first line is read, and of it at most kMaxLineBytes.
 QString Read(const QString& dataDir, File file);
 // Replaces the file with value and CR LF, atomically. Fails when dataDir is empty.
-WriteResult Write(const QString& dataDir, File file, const QString& value);
+Result<> Write(const QString& dataDir, File file, const QString& value);
 
 } // namespace Settings

@@ -1,11 +1,8 @@
 #include "app/Form1.h"
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 #include "report/Inet.h"
 #include "tests/support/FeedDocuments.h"
-#include "tests/support/FileBytes.h"
-#include "tests/support/FixedClock.h"
-#include "tests/support/LoopbackFeedServer.h"
-#include "tests/support/RecordingSpeechEngine.h"
+#include "tests/support/TestWindow.h"
 
 #include <QCheckBox>
 #include <QDBusConnection>
@@ -67,13 +64,6 @@ QString joined(const QList<Spoken>& sections) {
 QByteArray withoutTemperature() {
     return FeedDocuments::without(FeedDocuments::document(), "temp=");
 }
-
-struct RigOptions {
-    std::chrono::milliseconds fetchTimeout = 3s;
-    bool withEngine = true;
-    QString feedHost; // empty: the rig's own server
-    std::function<QDBusConnection()> notificationBus;
-};
 
 // A session bus of the test's own, in its temporary folder, with nothing that could be started
 // on demand: a dbus-daemon stopped with the test.
@@ -142,49 +132,13 @@ QString closedPort() {
     return QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
 }
 
-// One window on its own temporary documents folder, pointed at its own loopback feed.
-class Rig final {
-public:
-    explicit Rig(RigOptions options = {}) {
-        Form1Deps deps;
-        deps.documentsDir = m_documents.path();
-        deps.runtimeDir = m_runtime.path();
-        deps.feedHost = options.feedHost.isEmpty() ? server.host() : options.feedHost;
-        deps.chimePath = chimePath();
-        deps.createSpeechEngine = [this, options]() -> std::unique_ptr<SpeechEngine> {
-            if (!options.withEngine)
-                return nullptr;
-            auto made = std::make_unique<RecordingSpeechEngine>();
-            engine = made.get();
-            return made;
-        };
-        deps.clock = clock;
-        deps.fetchTimeout = options.fetchTimeout;
-        deps.notificationBus = options.notificationBus;
-        deps.quit = [] {};
-        form = std::make_unique<Form1>(std::move(deps));
-        loaded = form->Form_Load();
-    }
+QString shownWeather(const TestWindow& rig) {
+    return rig.control<QLabel>("txtWeather")->text();
+}
 
-    QString chimePath() const { return m_documents.filePath(QStringLiteral("no-such-chime.wav")); }
-    QByteArray stored(const char* name) const {
-        return readBytes(form->dataDir() + QLatin1Char('/') + QLatin1String(name));
-    }
-    QString weather() const { return form->txtWeather->text(); }
-    QList<Spoken> spoken() const { return engine ? engine->spoken : QList<Spoken>(); }
-
-private:
-    // Declared first: the folders outlive the window.
-    QTemporaryDir m_documents;
-    QTemporaryDir m_runtime;
-
-public:
-    LoopbackFeedServer server;
-    std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>();
-    RecordingSpeechEngine* engine = nullptr; // owned by the window
-    std::unique_ptr<Form1> form;
-    bool loaded = false;
-};
+QList<Spoken> spoken(const TestWindow& rig) {
+    return rig.engine ? rig.engine->spoken : QList<Spoken>();
+}
 
 } // namespace
 
@@ -252,22 +206,25 @@ void tst_SpeakWeather::goodDocument() {
     QFETCH(QString, target);
     QFETCH(QList<Spoken>, sections);
 
-    Rig rig;
+    TestWindow rig;
     QVERIFY(rig.loaded);
-    rig.server.serve(answer);
-    (metric ? rig.form->Option2 : rig.form->Option1)->setChecked(true);
-    rig.form->Greeting->setText(greeting);
-    const QList<QCheckBox*> boxes{rig.form->Check1, rig.form->Check2, rig.form->Check3,
-                                  rig.form->Check4, rig.form->Check5};
+    rig.feed.serve(answer);
+    (metric ? rig.control<QRadioButton>("Option2") : rig.control<QRadioButton>("Option1"))
+        ->setChecked(true);
+    rig.control<QLineEdit>("Greeting")->setText(greeting);
+    const QList<QCheckBox*> boxes{
+        rig.control<QCheckBox>("Check1"), rig.control<QCheckBox>("Check2"),
+        rig.control<QCheckBox>("Check3"), rig.control<QCheckBox>("Check4"),
+        rig.control<QCheckBox>("Check5")};
     for (qsizetype i = 0; i < boxes.size(); ++i)
         boxes[i]->setChecked(checks[i]);
 
-    QTest::mouseClick(rig.form->SpeakItBtn, Qt::LeftButton);
+    QTest::mouseClick(rig.control<QPushButton>("SpeakItBtn"), Qt::LeftButton);
 
-    QCOMPARE(rig.server.targets(), QStringList{target});
-    QCOMPARE(rig.form->CityFound->text(), QStringLiteral("Los Angeles"));
-    QCOMPARE(rig.weather(), joined(sections));
-    QCOMPARE(rig.spoken(), sections);
+    QCOMPARE(rig.feed.targets(), QStringList{target});
+    QCOMPARE(rig.control<QLabel>("CityFound")->text(), QStringLiteral("Los Angeles"));
+    QCOMPARE(shownWeather(rig), joined(sections));
+    QCOMPARE(spoken(rig), sections);
     QCOMPARE(rig.stored("citydat.txt"), QByteArray("90012\r\n"));
     QCOMPARE(rig.stored("greetdat.txt"), greeting.toUtf8() + "\r\n");
 }
@@ -298,15 +255,15 @@ void tst_SpeakWeather::zipInRequest() {
     QFETCH(QString, query);
     QFETCH(QByteArray, stored);
 
-    Rig rig;
-    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
-    rig.form->Location->setText(typed);
+    TestWindow rig;
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
+    rig.control<QLineEdit>("Location")->setText(typed);
 
-    rig.form->SpeakItBtn->click();
+    rig.control<QPushButton>("SpeakItBtn")->click();
 
-    QCOMPARE(rig.server.targets(), QStringList{QStringLiteral("/forecastrss?") + query});
+    QCOMPARE(rig.feed.targets(), QStringList{QStringLiteral("/forecastrss?") + query});
     QCOMPARE(rig.stored("citydat.txt"), stored + "\r\n");
-    QCOMPARE(rig.spoken().size(), 4);
+    QCOMPARE(spoken(rig).size(), 4);
 }
 
 void tst_SpeakWeather::outcomes_data() {
@@ -360,10 +317,10 @@ void tst_SpeakWeather::outcomes_data() {
     QTest::newRow("500") << QList{failing} << false << 1 << earlier << kRetrievalMessage << false
                          << false << false;
     QTest::newRow("404 with a feed inside")
-        << QList{LoopbackFeedServer::status(404, feed)} << false << 1 << earlier << kRetrievalMessage
-        << false << false << false;
-    QTest::newRow("never answers") << QList{LoopbackFeedServer::silent(30s)} << false << 1 << earlier
-                                   << kRetrievalMessage << false << false << false;
+        << QList{LoopbackFeedServer::status(404, feed)} << false << 1 << earlier
+        << kRetrievalMessage << false << false << false;
+    QTest::newRow("never answers") << QList{LoopbackFeedServer::silent(30s)} << false << 1
+                                   << earlier << kRetrievalMessage << false << false << false;
     QTest::newRow("connection refused")
         << QList{good} << true << 0 << earlier << kRetrievalMessage << false << false << false;
 }
@@ -378,26 +335,26 @@ void tst_SpeakWeather::outcomes() {
     QFETCH(bool, stored);
     QFETCH(bool, shown);
 
-    RigOptions options;
+    TestWindowOptions options;
     options.fetchTimeout = 300ms;
     if (refused)
         options.feedHost = closedPort();
-    Rig rig(options);
-    rig.server.serveInTurn(answers);
-    rig.form->CityFound->setText(QStringLiteral("Pasadena"));
+    TestWindow rig(options);
+    rig.feed.serveInTurn(answers);
+    rig.control<QLabel>("CityFound")->setText(QStringLiteral("Pasadena"));
     rig.form->hide();
 
-    rig.form->SpeakItBtn->click();
+    rig.control<QPushButton>("SpeakItBtn")->click();
 
     // Repeats stop at three runs in all, whatever the feed does, and a failed fetch ends them.
-    QCOMPARE(rig.server.requestCount(), requests);
-    QCOMPARE(rig.form->CityFound->text(), city);
-    QCOMPARE(rig.weather(), weather);
-    QCOMPARE(rig.spoken(), announced ? kFullReport : QList<Spoken>());
+    QCOMPARE(rig.feed.requestCount(), requests);
+    QCOMPARE(rig.control<QLabel>("CityFound")->text(), city);
+    QCOMPARE(shownWeather(rig), weather);
+    QCOMPARE(spoken(rig), announced ? kFullReport : QList<Spoken>());
     QCOMPARE(rig.stored("citydat.txt"), stored ? QByteArray("90012\r\n") : "<missing>");
     QCOMPARE(rig.stored("greetdat.txt"), stored ? QByteArray("Hello\r\n") : "<missing>");
     QCOMPARE(rig.form->isVisible(), shown);
-    QVERIFY(rig.form->SpeakItBtn->isEnabled());
+    QVERIFY(rig.control<QPushButton>("SpeakItBtn")->isEnabled());
 }
 
 void tst_SpeakWeather::speechFailures_data() {
@@ -424,56 +381,57 @@ void tst_SpeakWeather::speechFailures() {
     QFETCH(int, failAfter);
     QFETCH(QString, weather);
 
-    RigOptions options;
-    options.withEngine = withEngine;
-    Rig rig(options);
-    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
+    TestWindowOptions options;
+    options.voices = withEngine ? 3 : -1;
+    TestWindow rig(options);
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     if (rig.engine) {
         rig.engine->failSpeakWithCode = code;
         rig.engine->failSpeakAfter = failAfter;
     }
 
-    rig.form->SpeakItBtn->click();
+    rig.control<QPushButton>("SpeakItBtn")->click();
 
-    QCOMPARE(rig.weather(), weather);
+    QCOMPARE(shownWeather(rig), weather);
     // The sections queued before the failure stay queued; nothing is tried again.
-    QCOMPARE(rig.spoken(), kFullReport.first(withEngine ? failAfter : 0));
-    QCOMPARE(rig.server.requestCount(), 1);
+    QCOMPARE(spoken(rig), kFullReport.first(withEngine ? failAfter : 0));
+    QCOMPARE(rig.feed.requestCount(), 1);
     QCOMPARE(rig.stored("citydat.txt"), QByteArray("90012\r\n"));
 }
 
 void tst_SpeakWeather::settingsWriteFailure() {
-    Rig rig;
-    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
+    TestWindow rig;
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     // A folder where the file should be: it can never be replaced.
-    QVERIFY(QDir(rig.form->dataDir()).mkdir(QStringLiteral("citydat.txt")));
+    QVERIFY(QDir(rig.dataDir()).mkdir(QStringLiteral("citydat.txt")));
 
-    rig.form->SpeakItBtn->click();
+    rig.control<QPushButton>("SpeakItBtn")->click();
 
-    QVERIFY2(rig.weather().startsWith(QStringLiteral("There is a problem saving your ZIP code: ")),
-             qPrintable(rig.weather()));
-    QCOMPARE(rig.form->CityFound->text(), QStringLiteral("Los Angeles"));
+    QVERIFY2(
+        shownWeather(rig).startsWith(QStringLiteral("There is a problem saving your ZIP code: ")),
+        qPrintable(shownWeather(rig)));
+    QCOMPARE(rig.control<QLabel>("CityFound")->text(), QStringLiteral("Los Angeles"));
     QCOMPARE(rig.stored("greetdat.txt"), QByteArray("<missing>"));
-    QCOMPARE(rig.spoken(), QList<Spoken>());
-    QCOMPARE(rig.server.requestCount(), 1);
+    QCOMPARE(spoken(rig), QList<Spoken>());
+    QCOMPARE(rig.feed.requestCount(), 1);
 }
 
 void tst_SpeakWeather::unchangedSettingsKeepTheirFiles() {
-    Rig rig;
-    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
+    TestWindow rig;
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     const auto inode = [&](const char* name) {
         struct stat info {};
         const QByteArray path =
-            QFile::encodeName(rig.form->dataDir() + QLatin1Char('/') + QLatin1String(name));
+            QFile::encodeName(rig.dataDir() + QLatin1Char('/') + QLatin1String(name));
         return ::stat(path.constData(), &info) == 0 ? info.st_ino : ino_t{0};
     };
-    rig.form->SpeakItBtn->click();
+    rig.control<QPushButton>("SpeakItBtn")->click();
     const ino_t city = inode("citydat.txt");
     const ino_t greeting = inode("greetdat.txt");
     QVERIFY(city != 0 && greeting != 0);
 
-    rig.form->Greeting->setText(QStringLiteral("Good morning"));
-    rig.form->SpeakItBtn->click();
+    rig.control<QLineEdit>("Greeting")->setText(QStringLiteral("Good morning"));
+    rig.control<QPushButton>("SpeakItBtn")->click();
 
     QCOMPARE(inode("citydat.txt"), city); // same line: not replaced
     QVERIFY(inode("greetdat.txt") != greeting);
@@ -494,41 +452,42 @@ void tst_SpeakWeather::errorStateStartsAnnouncement() {
     QFETCH(int, state);
     QFETCH(int, requests);
 
-    Rig rig;
-    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
+    TestWindow rig;
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
 
-    Q_EMIT rig.form->Inet1->StateChanged(state);
+    Q_EMIT rig.control<Inet>("Inet1")->StateChanged(state);
 
-    QCOMPARE(rig.server.requestCount(), requests);
-    QCOMPARE(rig.spoken(), requests ? kFullReport : QList<Spoken>());
+    QCOMPARE(rig.feed.requestCount(), requests);
+    QCOMPARE(spoken(rig), requests ? kFullReport : QList<Spoken>());
 }
 
 void tst_SpeakWeather::testButtonDisabledDuringRun() {
-    Rig rig;
+    TestWindow rig;
     LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
-    rig.server.serve(slow);
+    rig.feed.serve(slow);
     std::optional<bool> enabledDuringFetch;
     // Timers still run while the fetch waits; this one looks at the button meanwhile.
-    QTimer::singleShot(100ms, rig.form.get(),
-                       [&] { enabledDuringFetch = rig.form->SpeakItBtn->isEnabled(); });
+    QTimer::singleShot(100ms, rig.form.get(), [&] {
+        enabledDuringFetch = rig.control<QPushButton>("SpeakItBtn")->isEnabled();
+    });
 
-    QTest::mouseClick(rig.form->SpeakItBtn, Qt::LeftButton);
+    QTest::mouseClick(rig.control<QPushButton>("SpeakItBtn"), Qt::LeftButton);
 
     QCOMPARE(enabledDuringFetch, std::optional<bool>(false));
-    QVERIFY(rig.form->SpeakItBtn->isEnabled());
-    QCOMPARE(rig.spoken(), kFullReport);
+    QVERIFY(rig.control<QPushButton>("SpeakItBtn")->isEnabled());
+    QCOMPARE(spoken(rig), kFullReport);
 }
 
 void tst_SpeakWeather::timeIsReadAfterTheFetch() {
-    Rig rig;
+    TestWindow rig;
     LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
-    rig.server.serve(slow);
+    rig.feed.serve(slow);
     QTimer::singleShot(100ms, rig.form.get(), [&] { rig.clock->set(QTime(7, 31, 2)); });
-    rig.form->SpeakItBtn->click();
-    QVERIFY2(rig.weather().startsWith(QStringLiteral("Hello. At 7:31 AM in Los Angeles")),
-             qPrintable(rig.weather()));
+    rig.control<QPushButton>("SpeakItBtn")->click();
+    QVERIFY2(shownWeather(rig).startsWith(QStringLiteral("Hello. At 7:31 AM in Los Angeles")),
+             qPrintable(shownWeather(rig)));
 }
 
 void tst_SpeakWeather::scheduledFailureIsTold_data() {
@@ -563,27 +522,27 @@ void tst_SpeakWeather::scheduledFailureIsTold() {
                                            &notifications, QDBusConnection::ExportAllSlots));
         QVERIFY(serviceSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
     }
-    RigOptions options;
+    TestWindowOptions options;
     if (bus)
         options.notificationBus = [&privateBus] { return privateBus.connect(); };
-    Rig rig(options);
-    rig.server.serveInTurn(answers);
-    QVERIFY(QDir(rig.form->dataDir()).mkpath(QStringLiteral(".")));
-    QFile(rig.form->dataDir() + QStringLiteral("/0731AM.tim")).open(QIODevice::WriteOnly);
+    TestWindow rig(options);
+    rig.feed.serveInTurn(answers);
+    QVERIFY(QDir(rig.dataDir()).mkpath(QStringLiteral(".")));
+    QFile(rig.dataDir() + QStringLiteral("/0731AM.tim")).open(QIODevice::WriteOnly);
     rig.form->RefreshTimeList();
     rig.form->hide();
 
     rig.clock->set(QTime(7, 31, 0, 5));
-    QMetaObject::invokeMethod(&rig.form->Timer2, "timeout");
+    QMetaObject::invokeMethod(rig.control<QTimer>("Timer2"), "timeout");
 
-    QCOMPARE(rig.weather(), weather);
+    QCOMPARE(shownWeather(rig), weather);
     if (service) {
         QTRY_COMPARE(notifications.received.size(), 1);
         QCOMPARE(notifications.received[0],
                  (QStringList{QStringLiteral("Nimbrel"), QStringLiteral("nimbrel"),
                               rig.form->windowTitle(), weather}));
         // "&Test" tells nothing: the window is in front then.
-        rig.form->SpeakItBtn->click();
+        rig.control<QPushButton>("SpeakItBtn")->click();
         QTest::qWait(300);
         QCOMPARE(notifications.received.size(), 1);
     } else {
@@ -594,17 +553,17 @@ void tst_SpeakWeather::scheduledFailureIsTold() {
 void tst_SpeakWeather::clickToQueuedTime() {
     // Click to sections queued on the engine, against a loopback feed; the recording engine's
     // chime is heard at once, so the chime's own time is left out.
-    Rig rig;
-    rig.server.serve(LoopbackFeedServer::document(FeedDocuments::document()));
+    TestWindow rig;
+    rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     constexpr int kRounds = 41;
     QList<qint64> clicks;
     QElapsedTimer clock;
     for (int i = 0; i < kRounds; ++i) {
         rig.engine->spoken.clear();
         clock.start();
-        rig.form->SpeakItBtn->click();
+        rig.control<QPushButton>("SpeakItBtn")->click();
         clicks.append(clock.nsecsElapsed());
-        QCOMPARE(rig.spoken().size(), 4);
+        QCOMPARE(spoken(rig).size(), 4);
     }
     QCOMPARE(rig.engine->chimes, QStringList(kRounds, rig.chimePath()));
     std::sort(clicks.begin(), clicks.end());

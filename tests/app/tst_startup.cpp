@@ -1,14 +1,13 @@
-#include "app/Form1.h"
-#include "app/Module2.h"
+#include "app/MessageBox.h"
 #include "tests/support/FileBytes.h"
-#include "tests/support/RecordingSpeechEngine.h"
+#include "tests/support/TestWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -16,7 +15,6 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <map>
 #include <optional>
@@ -29,44 +27,26 @@ class StartupTest final : public QObject {
     Q_OBJECT
 
     std::optional<QTemporaryDir> m_dir;
-    RecordingSpeechEngine* m_engine = nullptr; // owned by the window
-    int m_voices = 3;
-    bool m_noEngine = false;
 
     QString dataDir() const { return m_dir->path() + QStringLiteral("/Nimbrel"); }
 
-    std::unique_ptr<Form1> start() {
-        Form1Deps deps;
-        deps.documentsDir = m_dir->path();
-        deps.runtimeDir = m_dir->path();
-        deps.feedHost = QStringLiteral("127.0.0.1:9");
-        deps.createSpeechEngine = [this]() -> std::unique_ptr<SpeechEngine> {
-            if (m_noEngine)
-                return nullptr;
-            auto engine = std::make_unique<RecordingSpeechEngine>(
-                m_voices, QStringList{u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us"_s});
-            m_engine = engine.get();
-            return engine;
-        };
-        deps.quit = [] {};
-        auto form = std::make_unique<Form1>(std::move(deps));
-        if (!form->Form_Load())
-            return nullptr;
-        return form;
+    // The window on m_dir as its documents folder.
+    std::unique_ptr<TestWindow> start(int voices = 3) {
+        TestWindowOptions options;
+        options.voices = voices;
+        options.voiceLanguages = {u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us"_s};
+        options.documentsDir = m_dir->path();
+        options.runtimeDir = m_dir->path();
+        return std::make_unique<TestWindow>(options);
     }
 
 private Q_SLOTS:
-    void init() {
-        m_dir.emplace();
-        m_voices = 3;
-        m_noEngine = false;
-        m_engine = nullptr;
-    }
-    void cleanup() { Module2::RemoveTrayIcon(); }
+    void init() { m_dir.emplace(); }
 
     void firstStartShowsTheDefaults() {
-        auto form = start();
-        QVERIFY(form);
+        const auto w = start();
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("Nimbrel 1.61"));
         QCOMPARE(form->windowIcon().availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
@@ -74,30 +54,31 @@ private Q_SLOTS:
         const QRect frame = form->frameGeometry();
         QCOMPARE(frame.left(), (screen.width() - frame.width()) / 2);
         QCOMPARE(frame.top(), (screen.height() - frame.height()) / 2);
-        QCOMPARE(form->Location->text(), QStringLiteral("90012"));
-        QCOMPARE(form->Greeting->text(), QStringLiteral("Hello"));
-        QVERIFY(form->Option1->isChecked());
-        for (QCheckBox* box :
-             {form->Check1, form->Check2, form->Check3, form->Check4, form->Check5})
+        QCOMPARE(w->control<QLineEdit>("Location")->text(), QStringLiteral("90012"));
+        QCOMPARE(w->control<QLineEdit>("Greeting")->text(), QStringLiteral("Hello"));
+        QVERIFY(w->control<QRadioButton>("Option1")->isChecked());
+        for (QCheckBox* box : {w->control<QCheckBox>("Check1"), w->control<QCheckBox>("Check2"),
+                               w->control<QCheckBox>("Check3"), w->control<QCheckBox>("Check4"),
+                               w->control<QCheckBox>("Check5")})
             QCOMPARE(box->checkState(), Qt::Checked);
-        QCOMPARE(form->Combo1->currentText(), QStringLiteral("09"));
-        QCOMPARE(form->Combo2->currentText(), QStringLiteral("00"));
-        QCOMPARE(form->Combo3->currentText(), QStringLiteral("AM"));
-        QCOMPARE(form->Combo1->count(), 12);
-        QCOMPARE(form->Combo1->itemText(0), QStringLiteral("01"));
-        QCOMPARE(form->Combo1->itemText(11), QStringLiteral("12"));
-        QCOMPARE(form->Combo2->count(), 60);
-        QCOMPARE(form->Combo2->itemText(7), QStringLiteral("07"));
-        QCOMPARE(form->Combo2->itemText(59), QStringLiteral("59"));
-        QCOMPARE(form->Combo3->count(), 2);
-        QCOMPARE(form->List1->count(), 0);
-        QVERIFY(form->CityFound->text().isEmpty());
-        QVERIFY(form->txtWeather->text().isEmpty());
-        QVERIFY(!Module2::trayIcon());
-        QCOMPARE(form->VoiceCB->count(), 3);
+        QCOMPARE(w->control<QComboBox>("Combo1")->currentText(), QStringLiteral("09"));
+        QCOMPARE(w->control<QComboBox>("Combo2")->currentText(), QStringLiteral("00"));
+        QCOMPARE(w->control<QComboBox>("Combo3")->currentText(), QStringLiteral("AM"));
+        QCOMPARE(w->control<QComboBox>("Combo1")->count(), 12);
+        QCOMPARE(w->control<QComboBox>("Combo1")->itemText(0), QStringLiteral("01"));
+        QCOMPARE(w->control<QComboBox>("Combo1")->itemText(11), QStringLiteral("12"));
+        QCOMPARE(w->control<QComboBox>("Combo2")->count(), 60);
+        QCOMPARE(w->control<QComboBox>("Combo2")->itemText(7), QStringLiteral("07"));
+        QCOMPARE(w->control<QComboBox>("Combo2")->itemText(59), QStringLiteral("59"));
+        QCOMPARE(w->control<QComboBox>("Combo3")->count(), 2);
+        QCOMPARE(w->control<QListView>("List1")->model()->rowCount(), 0);
+        QVERIFY(w->control<QLabel>("CityFound")->text().isEmpty());
+        QVERIFY(w->control<QLabel>("txtWeather")->text().isEmpty());
+        QVERIFY(!form->findChild<QSystemTrayIcon*>());
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->count(), 3);
         // The first "en-us" voice, not espeak-ng's first (Afrikaans).
-        QCOMPARE(form->VoiceCB->currentIndex(), 2);
-        QCOMPARE(m_engine->currentVoice, QStringLiteral("voice-2"));
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 2);
+        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-2"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("2\r\n"));
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/unitdat.txt")));
     }
@@ -111,21 +92,24 @@ private Q_SLOTS:
         writeBytes(dataDir() + QStringLiteral("/forecdat.txt"), "n\r\n");
         // A stored position keeps its voice, English or not.
         writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), "1\r\n");
-        auto form = start();
-        QVERIFY(form);
+        const auto w = start();
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
         // No notification area here, so the window stays reachable.
         QVERIFY(form->isVisible());
-        QVERIFY(Module2::trayIcon());
-        QCOMPARE(Module2::trayIcon()->toolTip(), QStringLiteral("Nimbrel 1.61"));
-        QCOMPARE(form->Location->text(), QStringLiteral("60601"));
-        QCOMPARE(form->Greeting->text(), QStringLiteral("Good morning, Chicago"));
-        QVERIFY(form->Option2->isChecked());
-        QCOMPARE(form->Check1->checkState(), Qt::Unchecked);
-        QCOMPARE(form->Check2->checkState(), Qt::Checked);
+        const auto* icon = form->findChild<QSystemTrayIcon*>();
+        QVERIFY(icon);
+        QCOMPARE(icon->toolTip(), QStringLiteral("Nimbrel 1.61"));
+        QCOMPARE(w->control<QLineEdit>("Location")->text(), QStringLiteral("60601"));
+        QCOMPARE(w->control<QLineEdit>("Greeting")->text(),
+                 QStringLiteral("Good morning, Chicago"));
+        QVERIFY(w->control<QRadioButton>("Option2")->isChecked());
+        QCOMPARE(w->control<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
+        QCOMPARE(w->control<QCheckBox>("Check2")->checkState(), Qt::Checked);
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/forecdat.txt")), QByteArray("Y\r\n"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/unitdat.txt")), QByteArray("C\r\n"));
-        QCOMPARE(form->VoiceCB->currentIndex(), 1);
-        QCOMPARE(m_engine->currentVoice, QStringLiteral("voice-1"));
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 1);
+        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-1"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("1\r\n"));
     }
 
@@ -134,9 +118,10 @@ private Q_SLOTS:
     void tabCycleFollowsTheDesign() {
         QDir().mkpath(dataDir());
         writeBytes(dataDir() + QStringLiteral("/unitdat.txt"), "C\r\n");
-        auto form = start();
-        QVERIFY(form);
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const auto w = start();
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
+        QVERIFY(QTest::qWaitForWindowActive(form));
         const QStringList cycle = {
             QStringLiteral("SpeakItBtn"), QStringLiteral("cmdSave"),  QStringLiteral("Location"),
             QStringLiteral("Greeting"),   QStringLiteral("VoiceCB"),  QStringLiteral("Option2"),
@@ -177,21 +162,17 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(int, modifiers);
         QFETCH(QString, pressed);
-        auto form = start();
-        QVERIFY(form);
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const auto w = start();
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
+        QVERIFY(QTest::qWaitForWindowActive(form));
         form->findChild<QWidget*>(focus)->setFocus();
         std::map<QString, std::unique_ptr<QSignalSpy>> clicks;
         for (QPushButton* button : form->findChildren<QPushButton*>())
             clicks[button->objectName()] =
                 std::make_unique<QSignalSpy>(button, &QPushButton::clicked);
-        // The notices and the exit question that some buttons open are answered No.
-        QTimer answerer;
-        connect(&answerer, &QTimer::timeout, [] {
-            if (QWidget* box = QApplication::activeModalWidget())
-                box->close();
-        });
-        answerer.start(20);
+        // The notice or the exit question that some buttons open is answered No.
+        MessageBox::setNextAnswer(QMessageBox::No);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key),
                         Qt::KeyboardModifiers(modifiers));
         if (pressed.isEmpty())
@@ -214,20 +195,20 @@ private Q_SLOTS:
         QFETCH(QByteArray, stored);
         QDir().mkpath(dataDir());
         writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), stored);
-        auto form = start();
-        QVERIFY(form);
-        QCOMPARE(form->VoiceCB->count(), 3);
-        QCOMPARE(form->VoiceCB->currentIndex(), -1);
-        QCOMPARE(m_engine->setVoiceCalls, 0);
+        const auto w = start();
+        QVERIFY(w->loaded);
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->count(), 3);
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), -1);
+        QCOMPARE(w->engine->setVoiceCalls, 0);
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), stored);
     }
 
     void noSpeechEngineLeavesTheVoiceListEmpty() {
-        m_noEngine = true;
-        auto form = start();
-        QVERIFY(form);
+        const auto w = start(-1);
+        QVERIFY(w->loaded);
+        Form1* form = w->form.get();
         QVERIFY(!form->speechEngine());
-        QCOMPARE(form->VoiceCB->count(), 0);
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->count(), 0);
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/voicedat.txt")));
         QVERIFY(!QApplication::activeModalWidget());
         QVERIFY(form->isVisible());
@@ -236,38 +217,27 @@ private Q_SLOTS:
     void dataFolderThatCannotBeCreatedGivesTheDefaults() {
         // The documents "folder" is a regular file, so nothing can be created beneath it.
         writeBytes(m_dir->path() + QStringLiteral("/Documents"), "not a folder");
-        Form1Deps deps;
-        deps.documentsDir = m_dir->path() + QStringLiteral("/Documents");
-        deps.runtimeDir = m_dir->path();
-        deps.createSpeechEngine = [] { return std::make_unique<RecordingSpeechEngine>(); };
-        deps.quit = [] {};
-        Form1 form(std::move(deps));
-        QVERIFY(form.Form_Load());
-        QVERIFY(form.isVisible());
-        QCOMPARE(form.Location->text(), QStringLiteral("90012"));
-        QCOMPARE(form.Greeting->text(), QStringLiteral("Hello"));
-        QCOMPARE(form.Check1->checkState(), Qt::Checked);
-        QCOMPARE(form.VoiceCB->currentIndex(), 0);
-        QCOMPARE(form.List1->count(), 0);
+        TestWindowOptions options;
+        options.documentsDir = m_dir->path() + QStringLiteral("/Documents");
+        const auto w = std::make_unique<TestWindow>(options);
+        QVERIFY(w->loaded);
+        QVERIFY(w->form->isVisible());
+        QCOMPARE(w->control<QLineEdit>("Location")->text(), QStringLiteral("90012"));
+        QCOMPARE(w->control<QLineEdit>("Greeting")->text(), QStringLiteral("Hello"));
+        QCOMPARE(w->control<QCheckBox>("Check1")->checkState(), Qt::Checked);
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 0);
+        QCOMPARE(w->control<QListView>("List1")->model()->rowCount(), 0);
         QVERIFY(!QApplication::activeModalWidget());
     }
 
     void secondInstanceEndsAtOnce() {
-        auto first = start();
-        QVERIFY(first);
-        Form1Deps deps;
-        deps.documentsDir = m_dir->path();
-        deps.runtimeDir = m_dir->path();
-        bool engineCreated = false;
-        deps.createSpeechEngine = [&] {
-            engineCreated = true;
-            return std::make_unique<RecordingSpeechEngine>();
-        };
-        Form1 second(std::move(deps));
-        QVERIFY(!second.Form_Load());
-        QVERIFY(!engineCreated);
-        QVERIFY(!second.isVisible());
-        QVERIFY(first->isVisible());
+        const auto first = start();
+        QVERIFY(first->loaded);
+        const auto second = start();
+        QVERIFY(!second->loaded);
+        QCOMPARE(second->enginesCreated, 0);
+        QVERIFY(!second->form->isVisible());
+        QVERIFY(first->form->isVisible());
     }
 };
 

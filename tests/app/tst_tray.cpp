@@ -1,42 +1,10 @@
-#include "app/Form1.h"
+#include "app/MessageBox.h"
 #include "app/Module2.h"
-#include "tests/support/RecordingSpeechEngine.h"
+#include "tests/support/TestWindow.h"
 
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-namespace {
-
-Form1Deps depsIn(const QTemporaryDir& dir, int* quitCount) {
-    Form1Deps deps;
-    deps.documentsDir = dir.path();
-    deps.runtimeDir = dir.path();
-    deps.feedHost = QStringLiteral("127.0.0.1:9");
-    deps.createSpeechEngine = [] { return std::make_unique<RecordingSpeechEngine>(); };
-    deps.quit = [quitCount] { ++*quitCount; };
-    return deps;
-}
-
-// Answers the next message box with the given button once it is shown; NoButton answers with
-// Enter, which presses the default button.
-void answerNextMessageBox(QMessageBox::StandardButton answer, QString* seenText) {
-    QTimer::singleShot(0, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        *seenText = box->text();
-        QCOMPARE(box->icon(), QMessageBox::Question);
-        if (answer == QMessageBox::NoButton)
-            QTest::keyClick(box, Qt::Key_Return);
-        else
-            box->button(answer)->click();
-    });
-}
-
-} // namespace
 
 class TrayTest final : public QObject {
     Q_OBJECT
@@ -94,7 +62,7 @@ private Q_SLOTS:
         QFETCH(bool, shown);
         QWidget window;
         Module2::AddTrayIcon(QIcon(), QStringLiteral("tip"), &window);
-        QSystemTrayIcon* icon = Module2::trayIcon();
+        auto* icon = window.findChild<QSystemTrayIcon*>();
         QVERIFY(icon);
         if (minimised)
             window.showMinimized();
@@ -102,7 +70,7 @@ private Q_SLOTS:
             window.hide();
         Q_EMIT icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
         QCOMPARE(window.isVisible() && !window.isMinimized(), shown);
-        QCOMPARE(Module2::trayIcon(), icon); // the icon stays while the window is shown
+        QCOMPARE(window.findChild<QSystemTrayIcon*>(), icon); // the icon stays while shown
     }
 
     void repeatedAddsKeepOneIconWithTheFirstTip() {
@@ -111,48 +79,47 @@ private Q_SLOTS:
         Module2::AddTrayIcon(QIcon(), QStringLiteral("second"), &window);
         Module2::AddTrayIcon(QIcon(), QStringLiteral("third"), &window);
         QCOMPARE(window.findChildren<QSystemTrayIcon*>().size(), 1);
-        QCOMPARE(Module2::trayIcon()->toolTip(), QStringLiteral("first"));
+        QCOMPARE(window.findChild<QSystemTrayIcon*>()->toolTip(), QStringLiteral("first"));
         Module2::RemoveTrayIcon();
-        QVERIFY(!Module2::trayIcon());
         QCOMPARE(window.findChildren<QSystemTrayIcon*>().size(), 0);
         Module2::RemoveTrayIcon(); // no icon: no effect
     }
 
-    void exitAnsweredNoChangesNothingThenEnterEnds() {
-        QTemporaryDir dir;
-        int quits = 0;
-        Form1 form(depsIn(dir, &quits));
-        QVERIFY(form.Form_Load());
+    void exitAnsweredNoChangesNothingThenTheDefaultEnds() {
+        TestWindow rig;
+        QVERIFY(rig.loaded);
+        Form1& form = *rig.form;
         Module2::AddTrayIcon(form.windowIcon(), form.windowTitle(), &form);
         form.show();
 
-        QString text;
-        answerNextMessageBox(QMessageBox::No, &text);
-        auto* exitButton = form.findChild<QPushButton*>(QStringLiteral("ExitBtn"));
-        exitButton->click();
-        QCOMPARE(text, QStringLiteral("Are you sure you want to exit Nimbrel?"));
-        QCOMPARE(quits, 0);
+        MessageBox::setNextAnswer(QMessageBox::No);
+        rig.control<QPushButton>("ExitBtn")->click();
+        QCOMPARE(MessageBox::answered().size(), 1);
+        const MessageBox::Box question = MessageBox::answered().constFirst();
+        QCOMPARE(question.text, QStringLiteral("Are you sure you want to exit Nimbrel?"));
+        QCOMPARE(question.icon, QMessageBox::Question);
+        QCOMPARE(question.defaultButton, QMessageBox::Yes); // what Enter presses
+        QCOMPARE(rig.quits, 0);
         QVERIFY(form.isVisible());
-        QVERIFY(Module2::trayIcon());
-        QVERIFY(form.Timer1.isActive());
-        QVERIFY(form.Timer2.isActive());
+        QVERIFY(form.findChild<QSystemTrayIcon*>());
+        QVERIFY(rig.control<QTimer>("Timer1")->isActive());
+        QVERIFY(rig.control<QTimer>("Timer2")->isActive());
 
-        answerNextMessageBox(QMessageBox::NoButton, &text); // Enter: Yes is the default
-        exitButton->click();
-        QCOMPARE(quits, 1);
-        QVERIFY(!Module2::trayIcon());
+        MessageBox::setNextAnswer(question.defaultButton);
+        rig.control<QPushButton>("ExitBtn")->click();
+        QCOMPARE(rig.quits, 1);
+        QVERIFY(!form.findChild<QSystemTrayIcon*>());
     }
 
     void closeBoxEndsTheProgram() {
-        QTemporaryDir dir;
-        int quits = 0;
-        Form1 form(depsIn(dir, &quits));
-        QVERIFY(form.Form_Load());
+        TestWindow rig;
+        QVERIFY(rig.loaded);
+        Form1& form = *rig.form;
         Module2::AddTrayIcon(form.windowIcon(), form.windowTitle(), &form);
         form.show();
         QVERIFY(form.close());
-        QCOMPARE(quits, 1);
-        QVERIFY(!Module2::trayIcon());
+        QCOMPARE(rig.quits, 1);
+        QVERIFY(!form.findChild<QSystemTrayIcon*>());
     }
 };
 

@@ -48,8 +48,8 @@ int main(int argc, char* argv[]) {
     const auto logTarget = [](void*, const char* target, MHD_Connection*) -> void* {
         const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::system_clock::now().time_since_epoch());
-        std::cout << target << ' ' << now.count() / 1000 << '.' << std::setw(3)
-                  << std::setfill('0') << now.count() % 1000 << std::endl;
+        std::cout << target << ' ' << now.count() / 1000 << '.' << std::setw(3) << std::setfill('0')
+                  << now.count() % 1000 << std::endl;
         return nullptr;
     };
     MHD_Daemon* daemon =

@@ -1,6 +1,6 @@
 #include "report/Announce.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 #include "report/LazySpeechEngine.h"
 #include "tests/support/RecordingSpeechEngine.h"
 

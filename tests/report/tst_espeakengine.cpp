@@ -78,14 +78,12 @@ private:
 };
 
 AudioOpener fakeDevices(const std::shared_ptr<DeviceLog>& log, bool paced) {
-    return [log, paced](int sampleRate, int, QString* error) -> std::unique_ptr<AudioOut> {
+    return [log, paced](int sampleRate, int) -> Result<std::unique_ptr<AudioOut>> {
         std::lock_guard lock(log->mutex);
-        if (!log->available) {
-            *error = QStringLiteral("no device");
-            return nullptr;
-        }
+        if (!log->available)
+            return Failure{QStringLiteral("no device")};
         ++log->opened;
-        return std::make_unique<FakeDevice>(log, sampleRate, paced);
+        return std::unique_ptr<AudioOut>(std::make_unique<FakeDevice>(log, sampleRate, paced));
     };
 }
 

@@ -1,4 +1,4 @@
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 #include "report/Inet.h"
 #include "tests/support/FeedDocuments.h"
 #include "tests/support/LoopbackFeedServer.h"

@@ -1,19 +1,26 @@
+#include "app/MessageBox.h"
 #include "tests/schedule/FolderFiles.h"
-#include "tests/schedule/ScheduleWindow.h"
+#include "tests/support/TestWindow.h"
 
+#include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList rowsOf(const QListWidget* list) {
+QStringList rowsOf(const QListView* list) {
     QStringList rows;
-    for (int i = 0; i < list->count(); ++i)
-        rows.append(list->item(i)->text());
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        rows.append(list->model()->index(i, 0).data().toString());
     return rows;
+}
+
+void tick(QListView* list, int row) {
+    QVERIFY(list->model()->setData(list->model()->index(row, 0), Qt::Checked, Qt::CheckStateRole));
 }
 
 // The entry files and markers in the folder, sorted.
@@ -24,21 +31,13 @@ QStringList scheduleFiles(const QString& dir) {
     return names;
 }
 
-struct ShownBox {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Presses button under the window, answering the message box it brings up.
-ShownBox pressExpectingBox(QPushButton* button) {
-    ShownBox shown;
-    answerNextMessageBox([&](QMessageBox* box) {
-        shown = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
-    });
+// Presses button, answering the message box it brings up, and returns that box.
+MessageBox::Box pressExpectingBox(QPushButton* button) {
+    MessageBox::resetAnswers();
+    MessageBox::setNextAnswer(QMessageBox::Ok);
     button->click();
-    return shown;
+    const QList<MessageBox::Box> shown = MessageBox::answered();
+    return shown.size() == 1 ? shown.constFirst() : MessageBox::Box{};
 }
 
 } // namespace
@@ -59,13 +58,15 @@ private Q_SLOTS:
 };
 
 void TestForm1Schedule::addTwiceListsOneRow() {
-    ScheduleWindow window;
-    window.add(u"1"_s, u"00"_s, u"pm"_s);
-    window.add(u"12"_s, u"00"_s, u"AM"_s);
-    window.add(u"12"_s, u"0"_s, u"am"_s);
-    QCOMPARE(rowsOf(window.form->List1), (QStringList{u"12:00 AM"_s, u"01:00 PM"_s}));
+    TestWindow window;
+    window.addTime(u"1"_s, u"00"_s, u"pm"_s);
+    window.addTime(u"12"_s, u"00"_s, u"AM"_s);
+    window.addTime(u"12"_s, u"0"_s, u"am"_s);
+    QCOMPARE(rowsOf(window.control<QListView>("List1")),
+             (QStringList{u"12:00 AM"_s, u"01:00 PM"_s}));
     QCOMPARE(scheduleFiles(window.dataDir()), (QStringList{u"0100PM.tim"_s, u"1200AM.tim"_s}));
-    QCOMPARE(window.form->Combo2->currentText(), u"0"_s); // the boxes keep what was typed
+    QCOMPARE(window.control<QComboBox>("Combo2")->currentText(),
+             u"0"_s); // the boxes keep what was typed
 }
 
 void TestForm1Schedule::refusedAddWritesNothing_data() {
@@ -80,59 +81,59 @@ void TestForm1Schedule::refusedAddWritesNothing_data() {
 void TestForm1Schedule::refusedAddWritesNothing() {
     QFETCH(QStringList, boxes);
     QFETCH(QString, named);
-    ScheduleWindow window;
+    TestWindow window;
     FolderFiles::make(window.dataDir(), {u"0730AM.tim/"_s});
-    window.add(u"08"_s, u"15"_s, u"AM"_s);
+    window.addTime(u"08"_s, u"15"_s, u"AM"_s);
     const QStringList documents = FolderFiles::list(window.documents.path());
     const QStringList files = scheduleFiles(window.dataDir());
 
-    window.setBoxes(boxes[0], boxes[1], boxes[2]);
-    const ShownBox shown = pressExpectingBox(window.form->Command1);
+    window.setTimeBoxes(boxes[0], boxes[1], boxes[2]);
+    const MessageBox::Box shown = pressExpectingBox(window.control<QPushButton>("Command1"));
     QCOMPARE(shown.title, u"Nimbrel"_s);
     QVERIFY2(shown.text.contains(named), qPrintable(shown.text));
     QCOMPARE(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(FolderFiles::list(window.documents.path()), documents);
     QCOMPARE(scheduleFiles(window.dataDir()), files);
-    QCOMPARE(rowsOf(window.form->List1), QStringList{u"08:15 AM"_s});
+    QCOMPARE(rowsOf(window.control<QListView>("List1")), QStringList{u"08:15 AM"_s});
 }
 
 void TestForm1Schedule::removeTwoTickedRows() {
-    ScheduleWindow window;
+    TestWindow window;
     FolderFiles::make(window.dataDir(), {u"0730AM.tim"_s, u"0800AM.tim"_s, u"1200PM.tim"_s});
     window.form->RefreshTimeList();
     FolderFiles::make(window.dataDir(), {u"0730AM.spk"_s});
-    QListWidget* list = window.form->List1;
-    list->item(0)->setCheckState(Qt::Checked);
-    list->item(2)->setCheckState(Qt::Checked);
-    window.form->Command2->click();
+    auto* list = window.control<QListView>("List1");
+    tick(list, 0);
+    tick(list, 2);
+    window.control<QPushButton>("Command2")->click();
     QCOMPARE(rowsOf(list), QStringList{u"08:00 AM"_s});
-    QCOMPARE(list->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(list->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     QCOMPARE(scheduleFiles(window.dataDir()), QStringList{u"0800AM.tim"_s});
 }
 
 void TestForm1Schedule::removeWithNothingTicked() {
-    ScheduleWindow window;
-    window.add(u"07"_s, u"30"_s, u"AM"_s);
+    TestWindow window;
+    window.addTime(u"07"_s, u"30"_s, u"AM"_s);
     // A marker that a rebuild would delete shows that nothing was rebuilt either.
     FolderFiles::make(window.dataDir(), {u"0730AM.spk"_s});
     const QStringList files = scheduleFiles(window.dataDir());
 
-    const ShownBox shown = pressExpectingBox(window.form->Command2);
+    const MessageBox::Box shown = pressExpectingBox(window.control<QPushButton>("Command2"));
     QCOMPARE(shown.text, u"Please select the time(s) that you want to remove"_s);
     QCOMPARE(shown.title, u"Nimbrel"_s);
     QCOMPARE(shown.icon, QMessageBox::Critical);
     QCOMPARE(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(scheduleFiles(window.dataDir()), files);
-    QCOMPARE(rowsOf(window.form->List1), QStringList{u"07:30 AM"_s});
+    QCOMPARE(rowsOf(window.control<QListView>("List1")), QStringList{u"07:30 AM"_s});
 }
 
 void TestForm1Schedule::ticksAnnounceOncePerMinute() {
-    ScheduleWindow window; // created at 07:30 by its clock
-    window.add(u"07"_s, u"30"_s, u"AM"_s);
-    window.add(u"07"_s, u"31"_s, u"AM"_s);
-    window.add(u"08"_s, u"00"_s, u"AM"_s);
+    TestWindow window; // created at 07:30 by its clock
+    window.addTime(u"07"_s, u"30"_s, u"AM"_s);
+    window.addTime(u"07"_s, u"31"_s, u"AM"_s);
+    window.addTime(u"08"_s, u"00"_s, u"AM"_s);
     const QString marker0731 = window.dataDir() + u"/0731AM.spk"_s;
-    QTimer& timer2 = window.form->Timer2;
+    QTimer& timer2 = *window.control<QTimer>("Timer2");
     const auto tickAt = [&](QTime time) {
         window.clock->set(time);
         QMetaObject::invokeMethod(&timer2, "timeout");
@@ -164,7 +165,7 @@ void TestForm1Schedule::typedTimesAreTakenAsTyped_data() {
 void TestForm1Schedule::typedTimesAreTakenAsTyped() {
     QFETCH(QStringList, typed);
     QFETCH(QString, entry);
-    ScheduleWindow window;
+    TestWindow window;
     window.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.form.get()));
     const char* boxes[] = {"Combo1", "Combo2", "Combo3"};
@@ -176,15 +177,15 @@ void TestForm1Schedule::typedTimesAreTakenAsTyped() {
         QTest::keyClicks(box, typed[i]);
     }
     if (entry.isEmpty())
-        answerNextMessageBox([](QMessageBox*) {});
+        MessageBox::setNextAnswer(QMessageBox::Ok);
     QTest::mouseClick(window.form->findChild<QPushButton*>(u"Command1"_s), Qt::LeftButton);
     QCOMPARE(scheduleFiles(window.dataDir()), entry.isEmpty() ? QStringList() : QStringList{entry});
 }
 
 void TestForm1Schedule::timer1LeavesTimer2Running() {
-    ScheduleWindow window; // created at 07:30 by its clock
-    QTimer& timer1 = window.form->Timer1;
-    QTimer& timer2 = window.form->Timer2;
+    TestWindow window; // created at 07:30 by its clock
+    QTimer& timer1 = *window.control<QTimer>("Timer1");
+    QTimer& timer2 = *window.control<QTimer>("Timer2");
     QVERIFY(timer2.isSingleShot());
     window.clock->set(QTime(7, 30, 40));
     timer1.start(0);

@@ -1,7 +1,7 @@
 #include "schedule/TimeKey.h"
-#include "tests/schedule/ScheduleWindow.h"
+#include "tests/support/TestWindow.h"
 
-#include <QListWidget>
+#include <QListView>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -17,11 +17,13 @@ void TestScheduleTimers::nextMinuteIsAnnouncedAtItsStart() {
     // Clear of the minute's end, so that the window is created in the minute read here.
     while (QTime::currentTime().second() > 57)
         QTest::qWait(200);
-    ScheduleWindow window(std::make_shared<SystemClock>());
+    TestWindowOptions options;
+    options.clock = std::make_shared<SystemClock>();
+    TestWindow window(options);
     const QDateTime created = QDateTime::currentDateTime();
     const QString row = ClockText(created.addSecs(60).time());
-    window.add(row.left(2), row.mid(3, 2), row.right(2));
-    QCOMPARE(window.form->List1->count(), 1);
+    window.addTime(row.left(2), row.mid(3, 2), row.right(2));
+    QCOMPARE(window.control<QListView>("List1")->model()->rowCount(), 1);
 
     // No tick before the minute begins, whatever second the window was created at.
     const int untilTheMinute = 60000 - (created.time().second() * 1000 + created.time().msec());
@@ -37,8 +39,8 @@ void TestScheduleTimers::nextMinuteIsAnnouncedAtItsStart() {
     QTRY_VERIFY(QFileInfo::exists(window.dataDir() + u"/"_s + MarkerFileName(TimeKey(row))));
 
     // Timer1's single tick comes a few seconds after the first minute and brings nothing.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.form->Timer1.isActive(), 70000);
-    QVERIFY(window.form->Timer2.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.control<QTimer>("Timer1")->isActive(), 70000);
+    QVERIFY(window.control<QTimer>("Timer2")->isActive());
     QCOMPARE(window.feed.requestCount(), 1);
 }
 

@@ -75,11 +75,12 @@ void TestTimeKey::parseTimeInput_data() {
 void TestTimeKey::parseTimeInput() {
     QFETCH(QStringList, boxes);
     QFETCH(QString, result);
-    const TimeInput input = ParseTimeInput(boxes[0], boxes[1], boxes[2]);
-    if (input.time)
-        QCOMPARE(input.time->row(), result);
+    const Result<ScheduleTime> input = ParseTimeInput(boxes[0], boxes[1], boxes[2]);
+    if (input)
+        QCOMPARE(input.value().row(), result);
     else
-        QVERIFY2(input.error.contains(result) && !result.contains(u':'), qPrintable(input.error));
+        QVERIFY2(input.error().contains(result) && !result.contains(u':'),
+                 qPrintable(input.error()));
 }
 
 QTEST_GUILESS_MAIN(TestTimeKey)

@@ -1,6 +1,5 @@
-#include "settings/LoadSettings.h"
 #include "settings/ReadRules.h"
-#include "settings/SettingsFiles.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/FileBytes.h"
 
 #include <QDir>
@@ -33,6 +32,13 @@ class SettingsFilesTest final : public QObject {
     QTemporaryDir m_dir;
     QString m_data;
     int m_runs = 0;
+
+    // The store after the load step on dir.
+    static Settings::Store loaded(const QString& dir) {
+        Settings::Store store(dir);
+        store.Load();
+        return store;
+    }
 
     // Stores content in the file, or makes a folder of that name for the "<folder>" marker.
     void store(File file, const QByteArray& content) {
@@ -97,17 +103,17 @@ private Q_SLOTS:
     }
     void loadCheckBox() {
         QFETCH(QByteArray, content);
-        store(File::Wind, content);
-        QTEST(Settings::LoadCheckBox(m_data, File::Wind), "checked");
+        store(File::WindSection, content);
+        QTEST(loaded(m_data).section(File::WindSection), "checked");
         if (content == "<folder>") // still the folder: nothing replaced it
-            QVERIFY(QFileInfo::exists(Settings::PathOf(m_data, File::Wind) + u"/inside"_s));
+            QVERIFY(QFileInfo::exists(Settings::PathOf(m_data, File::WindSection) + u"/inside"_s));
         else
-            QCOMPARE(readBytes(Settings::PathOf(m_data, File::Wind)), content);
+            QCOMPARE(readBytes(Settings::PathOf(m_data, File::WindSection)), content);
     }
 
     void missingCheckBoxFileIsCreated() {
-        QVERIFY(Settings::LoadCheckBox(m_data, File::Location));
-        QCOMPARE(readBytes(Settings::PathOf(m_data, File::Location)), QByteArray("Y\r\n"));
+        QVERIFY(loaded(m_data).section(File::CitySection));
+        QCOMPARE(readBytes(Settings::PathOf(m_data, File::CitySection)), QByteArray("Y\r\n"));
     }
 
     void loadUnits_data() {
@@ -123,7 +129,7 @@ private Q_SLOTS:
     void loadUnits() {
         QFETCH(QByteArray, content);
         store(File::Units, content);
-        QTEST(Settings::LoadUnitsMetric(m_data), "metric");
+        QTEST(loaded(m_data).metric(), "metric");
         QCOMPARE(Settings::IsPresent(m_data, File::Units), content != "<missing>");
     }
 
@@ -141,8 +147,9 @@ private Q_SLOTS:
     }
     void loadZip() {
         QFETCH(QByteArray, content);
-        store(File::City, content);
-        QTEST(Settings::LoadZip(m_data), "zip");
+        store(File::Zip, content);
+        const Settings::Store store = loaded(m_data);
+        QTEST(store.zipStored() ? std::optional(store.zip()) : std::nullopt, "zip");
     }
 
     void loadGreeting_data() {
@@ -158,7 +165,7 @@ private Q_SLOTS:
     void loadGreeting() {
         QFETCH(QByteArray, content);
         store(File::Greeting, content);
-        QTEST(Settings::LoadGreeting(m_data), "greeting");
+        QTEST(loaded(m_data).greeting(), "greeting");
     }
 
     void loadVoicePosition_data() {
@@ -183,7 +190,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(int, voices);
         store(File::Voice, content);
-        QTEST(Settings::LoadVoicePosition(m_data, voices), "position");
+        QTEST(loaded(m_data).voicePosition(voices, 0), "position");
     }
 
     void writeBytesExactly_data() {
@@ -214,10 +221,10 @@ private Q_SLOTS:
     void unchangedValueIsNotRewritten() {
         QFETCH(QByteArray, stored);
         QFETCH(bool, replaced);
-        const QString path = Settings::PathOf(m_data, File::Wind);
+        const QString path = Settings::PathOf(m_data, File::WindSection);
         writeBytes(path, stored);
         const ino_t inode = inodeOf(path);
-        QVERIFY(Settings::Write(m_data, File::Wind, u"Y"_s));
+        QVERIFY(Settings::Write(m_data, File::WindSection, u"Y"_s));
         QCOMPARE(readBytes(path), QByteArray("Y\r\n"));
         QCOMPARE(inodeOf(path) != inode, replaced);
     }
@@ -233,21 +240,21 @@ private Q_SLOTS:
     void unusableDataFolder() {
         QFETCH(QString, dataDir);
         writeBytes(m_dir.path() + u"/plain.txt"_s, "x");
-        QVERIFY(Settings::LoadCheckBox(dataDir, File::Sun));
-        QVERIFY(!Settings::IsPresent(dataDir, File::Sun));
-        QCOMPARE(Settings::LoadGreeting(dataDir), u"Hello"_s);
-        const WriteResult result = Settings::Write(dataDir, File::Sun, u"N"_s);
+        QVERIFY(loaded(dataDir).section(File::SunSection));
+        QVERIFY(!Settings::IsPresent(dataDir, File::SunSection));
+        QCOMPARE(loaded(dataDir).greeting(), u"Hello"_s);
+        const Result<> result = Settings::Write(dataDir, File::SunSection, u"N"_s);
         QVERIFY(!result);
-        QVERIFY(!result.error.isEmpty());
+        QVERIFY(!result.error().isEmpty());
         QVERIFY(!QFileInfo::exists(m_dir.path() + u"/gone"_s));
     }
 
     void failedReplacementKeepsOldFile() {
         // The target is a folder with content: the rename at the end cannot happen.
-        const QString target = Settings::PathOf(m_data, File::Atmosphere);
+        const QString target = Settings::PathOf(m_data, File::AtmosphereSection);
         QVERIFY(QDir().mkpath(target));
         writeBytes(target + u"/keep"_s, "kept");
-        QVERIFY(!Settings::Write(m_data, File::Atmosphere, u"N"_s));
+        QVERIFY(!Settings::Write(m_data, File::AtmosphereSection, u"N"_s));
         QCOMPARE(readBytes(target + u"/keep"_s), QByteArray("kept"));
         QCOMPARE(QDir(m_data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{u"atmodat.txt"_s});
@@ -255,7 +262,7 @@ private Q_SLOTS:
 
     void fullDiskKeepsOldFile() {
         // A file size limit of two bytes makes the write fail midway, as a full disk would.
-        const QString path = Settings::PathOf(m_data, File::Wind);
+        const QString path = Settings::PathOf(m_data, File::WindSection);
         writeBytes(path, "N\r\n");
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
@@ -263,10 +270,10 @@ private Q_SLOTS:
         rlimit tight = old;
         tight.rlim_cur = 2;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
-        const WriteResult result = Settings::Write(m_data, File::Wind, u"Y"_s);
+        const Result<> result = Settings::Write(m_data, File::WindSection, u"Y"_s);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
         QVERIFY(!result);
-        QCOMPARE(result.error, QString::fromLocal8Bit(strerror(EFBIG)));
+        QCOMPARE(result.error(), QString::fromLocal8Bit(strerror(EFBIG)));
         QCOMPARE(readBytes(path), QByteArray("N\r\n"));
         QCOMPARE(QDir(m_data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{u"winddat.txt"_s});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/Clock.h"
+#include "core/Clock.h"
 
 // A clock that reads whatever time the test set.
 class FixedClock final : public Clock {

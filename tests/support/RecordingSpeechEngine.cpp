@@ -1,6 +1,6 @@
 #include "tests/support/RecordingSpeechEngine.h"
 
-#include "report/ErrorCodes.h"
+#include "core/Error.h"
 
 RecordingSpeechEngine::RecordingSpeechEngine(int voiceCount, QStringList languages)
     : m_voiceCount(voiceCount)

@@ -1,4 +1,4 @@
-#include "settings/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,7 @@ bool alreadyHolds(const QString& path, const QByteArray& line) {
 
 } // namespace
 
-WriteResult WriteLineAtomically(const QString& path, const QString& value) {
+Result<> WriteLineAtomically(const QString& path, const QString& value) {
     const QByteArray line = value.toUtf8() + "\r\n";
     // Each replacement is synced to disk, which costs milliseconds; start-up and the handlers
     // often store exactly what the file already holds.
@@ -34,18 +34,18 @@ WriteResult WriteLineAtomically(const QString& path, const QString& value) {
     // brings out the system's reason.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return {false, file.errorString()};
+        return Failure{file.errorString()};
     for (qsizetype done = 0; done < line.size();) {
         const qint64 written = file.write(line.constData() + done, line.size() - done);
         if (written <= 0) {
             const QString error = file.errorString();
             file.cancelWriting();
-            return {false, error};
+            return Failure{error};
         }
         done += written;
     }
     if (!file.commit())
-        return {false, file.errorString()};
+        return Failure{file.errorString()};
     return {};
 }
 
