@@ -202,6 +202,10 @@ frame_offset() {
 screen_size() { xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d['"$1"'] }'; }
 frame_centred() { read -r dx dy <<<"$(frame_offset "$1")"; (( dx * dx <= 4 && dy * dy <= 4 )); }
 
+window_iconic() { xprop -id "$1" WM_STATE | grep -q 'window state: Iconic'; }
+# openbox may still be handling the last activation and ignore a request made right after it.
+minimise() { xdotool windowminimize "$1"; sleep 0.2; window_iconic "$1"; }
+
 window_restored() {
   xprop -id "$1" WM_STATE | grep -q 'window state: Normal' &&
     [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
@@ -222,8 +226,7 @@ window_manager() {
   note "frame centred (off by $(frame_offset "$window") half pixels)"
   local click
   for click in "click 1" "click --repeat 2 --delay 80 1" "click 3"; do
-    xdotool windowminimize --sync "$window"
-    xprop -id "$window" WM_STATE | grep -q 'window state: Iconic' || fail "openbox did not minimise"
+    wait_for 5 minimise "$window" || fail "openbox did not minimise"
     xdotool mousemove --window "$icon" 5 5 $click
     wait_for 10 window_restored "$window" || fail "'$click' on the icon left the window minimised"
     note "minimised, then '$click' on the icon: shown and active"
