@@ -12,6 +12,11 @@ Form1Deps PrepareRealApplication() {
     QApplication::setDesktopFileName(QStringLiteral("nimbrel"));
     // The window hides into the notification area; the program lives on without it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop's mixer lists the chime and the speech as Nimbrel with its icon. Read by the
+    // sound server's client library when a stream opens, so set before the first one. No media
+    // role: an event role could let do-not-disturb silence an announcement.
+    if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
+        qputenv("PULSE_PROP_application.icon_name", "nimbrel");
 
     Form1Deps deps;
     deps.documentsDir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

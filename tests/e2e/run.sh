@@ -69,6 +69,16 @@ espeak_length() {
   sound_spans "$E2E_DIR/$voice.wav" | awk 'NR == 1 { onset = $1 } { last = $2 } END { printf "%.3f", last - onset }'
 }
 
+# The announcement's stream as the desktop's mixer shows it: Nimbrel's name and icon, no media role.
+check_stream_identity() {
+  wait_for 5 bash -c 'pactl list sink-inputs | grep -q "application.name = \"Nimbrel\""' ||
+    fail "no sound stream named Nimbrel: $(pactl list sink-inputs)"
+  local inputs; inputs=$(pactl list sink-inputs)
+  echo "$inputs" | grep -q 'application.icon_name = "nimbrel"' || fail "the stream has no icon: $inputs"
+  ! echo "$inputs" | grep -q 'media.role' || fail "the stream has a media role: $inputs"
+  note "the stream is named Nimbrel, with its icon and no media role"
+}
+
 no_sink_inputs() { [ -z "$(pactl list sink-inputs short)" ]; }
 
 test_button() {
@@ -82,6 +92,7 @@ test_button() {
   local time; time=$(LC_ALL=C date +'%-I:%M %p')
   xdotool key alt+t
   wait_for 20 test -s "$DATA_DIR/greetdat.txt" || fail "no announcement: greetdat.txt was not written"
+  check_stream_identity
   # The whole report: about 23 s of speech.
   sleep 3
   wait_for 45 no_sink_inputs || true
