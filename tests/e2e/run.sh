@@ -173,6 +173,7 @@ exit_yes() {
   store citydat.txt 90012
   start_program
   wait_for 15 tray_has_one_icon || fail "no tray icon appeared"
+  sleep 1 # the tray host embeds the icon a moment after it appears
   xdotool mousemove --window "$(tray_icons | head -n 1)" 5 5 click 1
   wait_for 10 window_mapped || fail "the window did not come back"
   local window; window=$(main_window)
