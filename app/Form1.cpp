@@ -22,10 +22,12 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
     , m_settings(DataDir) {
     if (!m_deps.quit)
         m_deps.quit = [] { QCoreApplication::exit(0); };
-    createControls();
+    designWindow();
     Inet1 = new Inet(m_deps.fetchTimeout, this);
     Inet1->setObjectName(QStringLiteral("Inet1"));
-    connectEvents();
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
     // Both timers run from the window's creation, shown or hidden; the minute of the creation
     // is not examined.
     Timer1.start();
@@ -59,9 +61,12 @@ void Form1::connectEvents() {
     connect(ExitBtn, &QPushButton::clicked, this, &Form1::ExitBtn_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
-    connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
+}
+
+void Form1::setVisible(bool visible) {
+    if (visible && !SpeakItBtn)
+        buildControls();
+    QWidget::setVisible(visible);
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {

@@ -48,6 +48,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // The controls are built when the window is first shown: a start in the tray needs none.
+    void setVisible(bool visible) override;
     void moveEvent(QMoveEvent* event) override;
 
 private:
@@ -60,9 +62,14 @@ private:
     };
     static const std::array<SectionBox, 5> kSectionBoxes;
 
+    void designWindow();
     void createControls();
+    // Builds the controls and shows in them what the load step and the report left.
+    void buildControls();
     void centreOnScreen();
     void connectEvents();
+    // The load step's own part of the voice list's handler.
+    void selectVoice(int position);
     SectionSwitches sectionSwitches() const;
 
     // Event handlers, named after their control and event.
@@ -129,6 +136,10 @@ private:
     std::unique_ptr<::SpeechEngine> SpeechEngine;
     ReportAnnouncement* m_announcement = nullptr; // the announcement under way, if any
     bool m_loading = false; // true while the load step applies stored settings
+    // What the controls show once built.
+    int m_voicePosition = -1;
+    QString m_cityText;
+    QString m_weatherText;
     // Centred when first shown, and again once the window manager's frame is known.
     enum class Centring {
         BeforeFirstShow,

@@ -147,11 +147,9 @@ QComboBox* timeBox(QWidget* parent, const char* name, QRect rect, const QString&
 
 } // namespace
 
-void Form1::createControls() {
+void Form1::designWindow() {
     // The icon lives in this static library's resources, which the linker would otherwise drop.
     Q_INIT_RESOURCE(nimbrel);
-    [[maybe_unused]] static const bool namedBoxes =
-        (QAccessible::installFactory(&namedComboBoxes), true);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Nimbrel"));
     // Fixed dialog frame: close box only, no taskbar button.
@@ -167,6 +165,17 @@ void Form1::createControls() {
     sun.addFile(QStringLiteral(":/nimbrel/nimbrel-16.png"));
     setWindowIcon(sun);
 
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(65535);
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer2.setTimerType(Qt::PreciseTimer);
+    Timer2.setSingleShot(true); // re-armed for the next minute's start after every tick
+}
+
+void Form1::createControls() {
+    [[maybe_unused]] static const bool namedBoxes =
+        (QAccessible::installFactory(&namedComboBoxes), true);
     Label1 = yellowLabel(this, "Label1", twips(120, 0, 1695, 255), QStringLiteral("ZIP code"));
     Location = place<QLineEdit>(this, "Location", twips(120, 240, 2175, 285));
     Label2 =
@@ -253,11 +262,4 @@ void Form1::createControls() {
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     SpeakItBtn->setFocus();
-
-    Timer1.setObjectName(QStringLiteral("Timer1"));
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(65535);
-    Timer2.setObjectName(QStringLiteral("Timer2"));
-    Timer2.setTimerType(Qt::PreciseTimer);
-    Timer2.setSingleShot(true); // re-armed for the next minute's start after every tick
 }

@@ -11,13 +11,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QRadioButton>
 #include <QScreen>
 
 #include <algorithm>
-#include <future>
 
 namespace {
 
@@ -52,17 +52,55 @@ bool Form1::Form_Load() {
         });
     });
 
-    // espeak-ng reads its voices from disk; let it do so while the window is filled, and take the
-    // engine when the voice list needs it.
-    std::future<std::unique_ptr<::SpeechEngine>> engine;
     runStep([&] {
         if (m_deps.createSpeechEngine)
-            engine = std::async(std::launch::async, m_deps.createSpeechEngine);
+            SpeechEngine = m_deps.createSpeechEngine();
     });
     runStep([&] { RefreshTimeList(); });
     setWindowTitle(QStringLiteral("Nimbrel %1.%2").arg(kVersionMajor).arg(kVersionMinor));
     runStep([&] { centreOnScreen(); });
 
+    // The stored settings, applied as the controls' handlers would: each is written back. The
+    // controls themselves show them once the window is first shown.
+    bool inTray = false;
+    runStep([&] { m_settings.Load(); });
+    runStep([&] {
+        if (m_settings.zipStored())
+            inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
+    });
+    runStep([&] {
+        if (m_settings.metric())
+            Option2_Click();
+    });
+    for (const SectionBox& row : kSectionBoxes)
+        runStep([&] {
+            if (m_settings.section(row.file))
+                SectionBox_Click(row.file, Qt::Checked);
+        });
+
+    VoiceTokens voices;
+    int firstStartVoice = 0;
+    runStep([&] {
+        if (!SpeechEngine)
+            return;
+        voices = SpeechEngine->GetVoices();
+        // espeak-ng lists Afrikaans first: a first start would read the English report in it.
+        firstStartVoice = DefaultVoicePosition(voices);
+    });
+    runStep([&] {
+        if (const auto position =
+                m_settings.voicePosition(static_cast<int>(voices.size()), firstStartVoice))
+            selectVoice(*position);
+    });
+
+    m_loading = false;
+    if (!inTray)
+        show();
+    return true;
+}
+
+void Form1::buildControls() {
+    createControls();
     QStringList hours, minutes;
     for (int hour = 1; hour <= 12; ++hour)
         hours.append(TwoDigits(hour));
@@ -75,45 +113,20 @@ bool Form1::Form_Load() {
     Combo2->setCurrentIndex(0);
     Combo3->setCurrentIndex(0);
 
-    // The controls show the stored settings; their handlers run as for a user's change.
-    bool inTray = false;
-    runStep([&] { m_settings.Load(); });
-    runStep([&] {
-        Location->setText(m_settings.zip());
-        if (m_settings.zipStored())
-            inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
-    });
-    runStep([&] { Greeting->setText(m_settings.greeting()); });
-    runStep([&] { (m_settings.metric() ? Option2 : Option1)->setChecked(true); });
+    // Filled before the handlers are connected: what they would store is stored already.
+    Location->setText(m_settings.zip());
+    Greeting->setText(m_settings.greeting());
+    (m_settings.metric() ? Option2 : Option1)->setChecked(true);
     for (const SectionBox& row : kSectionBoxes)
-        runStep([&] { (this->*row.box)->setChecked(m_settings.section(row.file)); });
-
-    int firstStartVoice = 0;
-    runStep([&] {
-        if (engine.valid())
-            SpeechEngine = engine.get();
-    });
-    runStep([&] {
-        if (!SpeechEngine)
-            return;
-        const QSignalBlocker filling(VoiceCB);
-        const VoiceTokens voices = SpeechEngine->GetVoices();
-        for (const VoiceToken& voice : voices)
+        (this->*row.box)->setChecked(m_settings.section(row.file));
+    if (SpeechEngine) {
+        for (const VoiceToken& voice : SpeechEngine->GetVoices())
             VoiceCB->addItem(voice.GetDescription());
-        VoiceCB->setCurrentIndex(-1);
-        // espeak-ng lists Afrikaans first: a first start would read the English report in it.
-        firstStartVoice = DefaultVoicePosition(voices);
-    });
-    // Selecting runs the voice list's handler, which hands the voice to the engine and stores it.
-    runStep([&] {
-        if (const auto position = m_settings.voicePosition(VoiceCB->count(), firstStartVoice))
-            VoiceCB->setCurrentIndex(*position);
-    });
-
-    m_loading = false;
-    if (!inTray)
-        show();
-    return true;
+    }
+    VoiceCB->setCurrentIndex(m_voicePosition);
+    CityFound->setText(m_cityText);
+    txtWeather->setText(m_weatherText);
+    connectEvents();
 }
 
 void Form1::centreOnScreen() {

@@ -62,8 +62,16 @@ QString Form1::announceReport() {
             },
             sections);
     };
-    parts.showCity = [this](const QString& text) { CityFound->setText(text); };
-    parts.showWeather = [this](const QString& text) { txtWeather->setText(text); };
+    parts.showCity = [this](const QString& text) {
+        m_cityText = text;
+        if (CityFound)
+            CityFound->setText(text);
+    };
+    parts.showWeather = [this](const QString& text) {
+        m_weatherText = text;
+        if (txtWeather)
+            txtWeather->setText(text);
+    };
     parts.showWindow = [this] { Module2::ShowFromTray(this); };
 
     ReportAnnouncement announcement(std::move(parts));

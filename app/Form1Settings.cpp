@@ -63,6 +63,10 @@ void Form1::VoiceCB_Click() {
     const int position = VoiceCB->currentIndex();
     if (position < 0)
         return; // nothing selected
+    selectVoice(position);
+}
+void Form1::selectVoice(int position) {
+    m_voicePosition = position;
     if (told(chooseVoice(SpeechEngine.get(), position)))
         settingStored(File::Voice, m_settings.SetVoicePosition(position));
 }

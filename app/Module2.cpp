@@ -8,7 +8,13 @@ namespace Module2 {
 namespace {
 // The one icon of the program, as the shell's single notify record was.
 QPointer<QSystemTrayIcon> g_icon;
+std::optional<bool> g_trayAvailableForTests;
 } // namespace
+
+void SetTrayAvailableForTests(std::optional<bool> available) {
+    g_trayAvailableForTests = available;
+}
+ // namespace
 
 bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window) {
     if (!g_icon) {
@@ -22,7 +28,7 @@ bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window) {
                          });
         g_icon->show();
     }
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!g_trayAvailableForTests.value_or(QSystemTrayIcon::isSystemTrayAvailable()))
         return false;
     window->hide();
     return true;

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -23,6 +24,10 @@ void RemoveTrayIcon();
 int DecodeTrayMessage(int message);
 // Shows the window, restored if it was minimised, in front.
 void ShowFromTray(QWidget* window);
+
+// Tests only: whether a notification area exists, in place of asking the platform (the test
+// platform has none). Nothing: ask the platform.
+void SetTrayAvailableForTests(std::optional<bool> available);
 
 // The mouse message number that an activation reason of the icon stands for.
 int MessageForReason(int activationReason);

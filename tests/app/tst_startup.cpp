@@ -1,4 +1,5 @@
 #include "app/MessageBox.h"
+#include "app/Module2.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestWindow.h"
 
@@ -83,7 +84,17 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/unitdat.txt")));
     }
 
+    // In the notification area the controls are made only when the window is first shown; the
+    // settings are applied and written back all the same, and a report made meanwhile shows then.
+    void storedSettingsAreApplied_data() {
+        QTest::addColumn<bool>("inTray");
+        QTest::newRow("no notification area: shown") << false;
+        QTest::newRow("in the notification area") << true;
+    }
     void storedSettingsAreApplied() {
+        QFETCH(bool, inTray);
+        if (inTray)
+            Module2::SetTrayAvailableForTests(true);
         QDir().mkpath(dataDir());
         writeBytes(dataDir() + QStringLiteral("/citydat.txt"), " 60601 \r\nsecond line\r\n");
         writeBytes(dataDir() + QStringLiteral("/greetdat.txt"), "Good morning, Chicago\r\n");
@@ -95,22 +106,33 @@ private Q_SLOTS:
         const auto w = start();
         QVERIFY(w->loaded);
         Form1* form = w->form.get();
-        // No notification area here, so the window stays reachable.
-        QVERIFY(form->isVisible());
+        // Without a notification area the window stays reachable.
+        QCOMPARE(form->isVisible(), !inTray);
         const auto* icon = form->findChild<QSystemTrayIcon*>();
         QVERIFY(icon);
         QCOMPARE(icon->toolTip(), QStringLiteral("Nimbrel 1.61"));
+        QCOMPARE(form->findChildren<QWidget*>().isEmpty(), inTray);
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/forecdat.txt")), QByteArray("Y\r\n"));
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/unitdat.txt")), QByteArray("C\r\n"));
+        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-1"));
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("1\r\n"));
+        form->SpeakWeather();
+        QCOMPARE(form->isVisible(), !inTray);
+        Module2::ShowFromTray(form);
+        QCOMPARE(w->control<QLabel>("CityFound")->text(), QStringLiteral("Los Angeles"));
+        QVERIFY(w->control<QLabel>("txtWeather")->text().startsWith(u"Good morning, Chicago"_s));
+        QCOMPARE(w->control<QComboBox>("Combo1")->currentText(), QStringLiteral("09"));
         QCOMPARE(w->control<QLineEdit>("Location")->text(), QStringLiteral("60601"));
         QCOMPARE(w->control<QLineEdit>("Greeting")->text(),
                  QStringLiteral("Good morning, Chicago"));
         QVERIFY(w->control<QRadioButton>("Option2")->isChecked());
         QCOMPARE(w->control<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
         QCOMPARE(w->control<QCheckBox>("Check2")->checkState(), Qt::Checked);
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/forecdat.txt")), QByteArray("Y\r\n"));
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/unitdat.txt")), QByteArray("C\r\n"));
         QCOMPARE(w->control<QComboBox>("VoiceCB")->currentIndex(), 1);
-        QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-1"));
-        QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("1\r\n"));
+        QCOMPARE(w->control<QComboBox>("VoiceCB")->count(), 3);
+        // Changes after the first show go through the handlers as always.
+        w->control<QCheckBox>("Check1")->click();
+        QCOMPARE(readBytes(dataDir() + QStringLiteral("/winddat.txt")), QByteArray("Y\r\n"));
     }
 
     // Keyboard design, on an active window: the first focus, and the whole tab cycle with the

@@ -37,6 +37,7 @@ TestWindow::TestWindow(TestWindowOptions options) {
 TestWindow::~TestWindow() {
     form.reset();
     Module2::RemoveTrayIcon();
+    Module2::SetTrayAvailableForTests(std::nullopt);
     MessageBox::resetAnswers();
 }
 
