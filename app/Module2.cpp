@@ -14,7 +14,6 @@ std::optional<bool> g_trayAvailableForTests;
 void SetTrayAvailableForTests(std::optional<bool> available) {
     g_trayAvailableForTests = available;
 }
-// namespace
 
 bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window) {
     if (!g_icon) {
