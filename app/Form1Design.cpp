@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -30,6 +31,13 @@ QFont designFont(qreal pointSize, bool bold) {
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
+}
+
+// Read as PNG outright: left to guess the format, Qt would load every image format plugin first.
+QPixmap pngPixmap(const QString& path) {
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 void paintYellowOnNavy(QWidget* control) {
@@ -161,8 +169,10 @@ void Form1::designWindow() {
     palette.setColor(QPalette::Window, kNavy);
     setPalette(palette);
     setAutoFillBackground(true);
-    QIcon sun(QStringLiteral(":/nimbrel/nimbrel.png"));
-    sun.addFile(QStringLiteral(":/nimbrel/nimbrel-16.png"));
+    QIcon sun;
+    for (const QString& path :
+         {QStringLiteral(":/nimbrel/nimbrel.png"), QStringLiteral(":/nimbrel/nimbrel-16.png")})
+        sun.addPixmap(pngPixmap(path));
     setWindowIcon(sun);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));

@@ -5,9 +5,16 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,36 +29,57 @@ bool isBlank(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
+// A voice file whole, into buffer (they are a few hundred bytes; longer ones are not voice
+// files); nothing when it cannot be read.
+std::optional<std::string_view> readSmallFile(int folder, const char* name,
+                                              std::vector<char>& buffer) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    // One read takes a whole small file, which is every voice file.
+    ssize_t got = 0;
+    do
+        got = ::read(fd, buffer.data(), buffer.size());
+    while (got < 0 && errno == EINTR);
+    ::close(fd);
+    if (got < 0)
+        return std::nullopt;
+    return std::string_view(buffer.data(), static_cast<size_t>(got));
+}
+
 // One voice file's name and first language, read line by line as espeak-ng reads it: a '#'
 // line is empty, "//" starts a comment, the keyword ends at the first blank.
-std::optional<VoiceFile> readVoiceFile(const QString& path, const QByteArray& identifier) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+std::optional<VoiceFile> parseVoiceFile(std::string_view text, const QByteArray& identifier) {
     VoiceFile voice{identifier, {}, {}, 0};
     bool hasLanguage = false;
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine(4096);
-        if (line.startsWith('#'))
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (line.starts_with('#'))
             continue;
         // Blanks go from the end before the comment does, so a name followed by a comment
         // keeps the blank before it (espeak-ng lists "Cherokee " so).
-        while (!line.isEmpty() && isBlank(line.back()))
-            line.chop(1);
-        if (const qsizetype comment = line.indexOf("//"); comment >= 0)
-            line.truncate(comment);
-        qsizetype blank = 0;
+        while (!line.empty() && isBlank(line.back()))
+            line.remove_suffix(1);
+        if (const size_t comment = line.find("//"); comment != std::string_view::npos)
+            line = line.substr(0, comment);
+        size_t blank = 0;
         while (blank < line.size() && !isBlank(line[blank]))
             ++blank;
-        const QByteArray keyword = line.left(blank);
-        qsizetype value = blank;
+        const std::string_view keyword = line.substr(0, blank);
+        size_t value = blank;
         while (value < line.size() && isBlank(line[value]))
             ++value;
-        const QByteArray rest = line.mid(value);
+        const std::string_view rest = line.substr(value);
         if (keyword == "name") {
-            voice.name = rest.left(79);
+            voice.name =
+                QByteArray(rest.data(), static_cast<qsizetype>(std::min<size_t>(rest.size(), 79)));
         } else if (keyword == "language" && !hasLanguage) {
-            const QList<QByteArray> parts = rest.simplified().split(' ');
+            const QList<QByteArray> parts =
+                QByteArray(rest.data(), static_cast<qsizetype>(rest.size()))
+                    .simplified()
+                    .split(' ');
             voice.language = parts.value(0);
             bool ok = false;
             const int priority = parts.value(1).toInt(&ok);
@@ -67,26 +95,40 @@ std::optional<VoiceFile> readVoiceFile(const QString& path, const QByteArray& id
 }
 
 // Every voice file below folder, depth first in directory order as espeak-ng walks it; names
-// starting with "." are left out, and so are empty files.
-void collect(const std::filesystem::path& folder, const std::filesystem::path& top,
+// starting with "." are left out, and so are empty files. Read with the system's calls: the
+// program lists the voices at every start.
+void collect(int parent, const char* name, const QByteArray& prefix, std::vector<char>& buffer,
              std::vector<VoiceFile>& voices) {
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::filesystem::path path = it->path();
-        if (path.filename().native().starts_with('.'))
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR* folder = ::fdopendir(fd);
+    if (!folder) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        if (entry->d_name[0] == '.')
             continue;
-        std::error_code statError;
-        if (std::filesystem::is_directory(path, statError)) {
-            collect(path, top, voices);
-        } else if (std::filesystem::is_regular_file(path, statError) &&
-                   std::filesystem::file_size(path, statError) > 0 && !statError) {
-            const QByteArray identifier =
-                QByteArray::fromStdString(path.lexically_relative(top).generic_string());
-            if (auto voice = readVoiceFile(QString::fromStdString(path.native()), identifier))
+        unsigned char type = entry->d_type;
+        struct stat status {};
+        if (type == DT_UNKNOWN || type == DT_LNK) {
+            if (::fstatat(fd, entry->d_name, &status, 0) != 0)
+                continue;
+            type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        const QByteArray identifier = prefix + entry->d_name;
+        if (type == DT_DIR) {
+            collect(fd, entry->d_name, identifier + '/', buffer, voices);
+        } else if (type == DT_REG) {
+            const std::optional<std::string_view> text = readSmallFile(fd, entry->d_name, buffer);
+            if (!text || text->empty())
+                continue;
+            if (auto voice = parseVoiceFile(*text, identifier))
                 voices.push_back(std::move(*voice));
         }
     }
+    ::closedir(folder);
 }
 
 } // namespace
@@ -110,10 +152,11 @@ QString DataDir() {
 
 VoiceTokens List(const QString& dataDir) {
     std::vector<VoiceFile> files;
+    std::vector<char> buffer(64 * 1024);
     for (const char* folder : {"voices", "lang"}) {
-        const std::filesystem::path top =
-            (dataDir + QLatin1Char('/') + QLatin1String(folder)).toStdString();
-        collect(top, top, files);
+        const QByteArray top =
+            QFile::encodeName(dataDir + QLatin1Char('/') + QLatin1String(folder));
+        collect(AT_FDCWD, top.constData(), {}, buffer, files);
     }
     // By language, then priority, then name; a stable sort keeps directory order for the rest,
     // as the C library's merge sort does.
