@@ -23,7 +23,7 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
     if (!m_deps.quit)
         m_deps.quit = [] { QCoreApplication::exit(0); };
     designWindow();
-    Inet1 = new Inet(m_deps.fetchTimeout, this);
+    Inet1 = new Inet(m_deps.fetch, m_deps.fetchTimeout, this);
     Inet1->setObjectName(QStringLiteral("Inet1"));
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "report/Inet.h"
 #include "report/SpeechEngine.h"
 
 #include <QDBusConnection>
@@ -16,6 +17,7 @@ struct Form1Deps {
     QString feedHost;     // host[:port] of the weather feed service
     QString chimePath;    // the chime played before each announcement
     SpeechEngineFactory createSpeechEngine;
+    FeedFetch fetch; // the feed's HTTP transfer
     std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
     std::chrono::milliseconds fetchTimeout{60000};
     std::function<void()> quit; // ends the program; defaults to leaving the event loop

@@ -1,8 +1,10 @@
 #include "app/RealDeps.h"
 
 #include "app/Version.h"
+#include "core/Error.h"
 #include "report/EspeakVoices.h"
 #include "report/LazySpeechEngine.h"
+#include "report/NetworkFetch.h"
 #include "report/SoundModule.h"
 
 #include <QApplication>
@@ -14,22 +16,39 @@
 
 namespace {
 
-// The sound module beside the program, loaded once, at the first announcement; null when it
-// cannot be loaded (the announcement then ends with the speech message).
+// A module beside the program, loaded once, when first needed; null when it cannot be loaded
+// (what needed it then fails with its own message).
+template <typename Module> const Module* loadModule(const char* file, const char* entryName) {
+    const QByteArray path = QFile::encodeName(QCoreApplication::applicationDirPath() +
+                                              QLatin1Char('/') + QLatin1String(file));
+    void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        qWarning("Nimbrel: cannot load %s: %s", file, dlerror());
+        return nullptr;
+    }
+    using Entry = const Module* (*)();
+    const auto entry = reinterpret_cast<Entry>(dlsym(handle, entryName));
+    return entry ? entry() : nullptr;
+}
+
+// Loaded at the first announcement.
 const SoundModule* soundModule() {
-    static const SoundModule* const module = []() -> const SoundModule* {
-        const QByteArray path =
-            QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                              QLatin1String(kSoundModuleFile));
-        void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            qWarning("Nimbrel: cannot load the sound module: %s", dlerror());
-            return nullptr;
-        }
-        const auto entry = reinterpret_cast<SoundModuleEntry>(dlsym(handle, kSoundModuleEntry));
-        return entry ? entry() : nullptr;
-    }();
+    static const SoundModule* const module =
+        loadModule<SoundModule>(kSoundModuleFile, kSoundModuleEntry);
     return module;
+}
+
+// Loaded at the first fetch.
+FetchOutcome fetchThroughModule(const QString& url, std::chrono::milliseconds timeout) {
+    static const NetworkModule* const module =
+        loadModule<NetworkModule>(kNetworkModuleFile, kNetworkModuleEntry);
+    if (!module)
+        return {{},
+                ErrorCode::FeedOther,
+                QStringLiteral("The network module %1 could not be loaded")
+                    .arg(QLatin1String(kNetworkModuleFile)),
+                false};
+    return module->fetch(url, timeout);
 }
 
 std::unique_ptr<SpeechEngine> createSpeechEngine() {
@@ -74,6 +93,7 @@ Form1Deps PrepareRealApplication() {
     deps.feedHost = QString::fromLatin1(kFeedHost);
     deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
     deps.createSpeechEngine = createSpeechEngine;
+    deps.fetch = fetchThroughModule;
     deps.notificationBus = [] { return QDBusConnection::sessionBus(); };
     return deps;
 }

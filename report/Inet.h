@@ -1,13 +1,25 @@
 #pragma once
 
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 #include <chrono>
-#include <memory>
+#include <functional>
 
-// The feed fetch: one synchronous HTTP GET that returns the whole body as text. While it waits,
-// the caller's thread keeps running timers and repaints, but user input waits until it returns.
+// What one HTTP GET gave.
+struct FetchOutcome {
+    QString body;             // decoded as UTF-8, when it arrived
+    int code = 0;             // 0: a 2xx answer arrived whole; else an ErrorCode::Feed* code
+    QString detail;           // why it failed
+    bool interrupted = false; // the application quit during the wait
+};
+
+// One synchronous GET of url within the time-out. While it waits, the caller's thread keeps
+// running timers and repaints, but user input waits until it returns. Never throws.
+using FeedFetch =
+    std::function<FetchOutcome(const QString& url, std::chrono::milliseconds timeout)>;
+
+// The feed fetch: one synchronous HTTP GET that returns the whole body as text. The transfer
+// itself is a FeedFetch, so that the network library loads at the first fetch, not at start.
 class Inet final : public QObject {
     Q_OBJECT
 
@@ -21,7 +33,7 @@ public:
     // A larger body is refused: a feed document is a few kilobytes.
     static constexpr qint64 kMaxBodyBytes = 1024 * 1024;
 
-    explicit Inet(std::chrono::milliseconds timeout = std::chrono::seconds(60),
+    explicit Inet(FeedFetch fetch, std::chrono::milliseconds timeout = std::chrono::seconds(60),
                   QObject* parent = nullptr);
 
     // GETs url and returns its body decoded as UTF-8. Only a 2xx answer of at most kMaxBodyBytes,
@@ -34,11 +46,6 @@ Q_SIGNALS:
     void StateChanged(int state);
 
 private:
-    [[noreturn]] void fail(int code, const QString& detail);
-
-    QNetworkAccessManager* manager();
-
-    // Made at the first fetch: a start that never fetches need not pay for it.
-    std::unique_ptr<QNetworkAccessManager> m_manager;
+    FeedFetch m_fetch;
     std::chrono::milliseconds m_timeout;
 };

@@ -1,5 +1,5 @@
 #include "core/Error.h"
-#include "report/Inet.h"
+#include "report/NetworkFetch.h"
 #include "tests/support/FeedDocuments.h"
 #include "tests/support/LoopbackFeedServer.h"
 
@@ -104,7 +104,7 @@ void tst_Inet::answers() {
 
     LoopbackFeedServer server;
     server.serve(answer);
-    Inet inet{std::chrono::milliseconds(timeoutMs)};
+    Inet inet{&NetworkFetch, std::chrono::milliseconds(timeoutMs)};
     QSignalSpy states(&inet, &Inet::StateChanged);
     QElapsedTimer clock;
     clock.start();
@@ -141,7 +141,7 @@ void tst_Inet::unreachableHost() {
     QFETCH(QString, host);
     QFETCH(int, code);
 
-    Inet inet{5s};
+    Inet inet{&NetworkFetch, 5s};
     QSignalSpy states(&inet, &Inet::StateChanged);
     const Outcome outcome =
         fetch(inet, QStringLiteral("http://%1/forecastrss?p=90012&u=f").arg(host));
@@ -158,7 +158,7 @@ void tst_Inet::timersRunWhileWaiting() {
     LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
     server.serve(slow);
-    Inet inet{5s};
+    Inet inet{&NetworkFetch, 5s};
     int ticks = 0;
     QTimer tick;
     connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });

@@ -2,6 +2,7 @@
 
 #include "app/MessageBox.h"
 #include "app/Module2.h"
+#include "report/NetworkFetch.h"
 #include "tests/support/FeedDocuments.h"
 #include "tests/support/FileBytes.h"
 
@@ -25,6 +26,7 @@ TestWindow::TestWindow(TestWindowOptions options) {
         engine = made.get();
         return made;
     };
+    deps.fetch = &NetworkFetch;
     deps.clock = options.clock ? std::move(options.clock) : clock;
     deps.fetchTimeout = options.fetchTimeout;
     deps.notificationBus = std::move(options.notificationBus);
