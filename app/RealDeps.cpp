@@ -51,17 +51,16 @@ FetchOutcome fetchThroughModule(const QString& url, std::chrono::milliseconds ti
     return module->fetch(url, timeout);
 }
 
-std::unique_ptr<SpeechEngine> createSpeechEngine() {
-    return std::make_unique<LazySpeechEngine>(
-        EspeakVoices::List(EspeakVoices::DataDir()),
-        []() -> std::unique_ptr<SpeechEngine> {
-            const SoundModule* module = soundModule();
-            return module ? module->createEngine() : nullptr;
-        },
-        [](const QString& path) {
-            if (const SoundModule* module = soundModule())
-                module->playChime(path);
-        });
+std::unique_ptr<SpeechEngine> createSpeechEngine(std::shared_future<VoiceTokens> voices) {
+    return std::make_unique<LazySpeechEngine>([voices] { return voices.get(); },
+                                              []() -> std::unique_ptr<SpeechEngine> {
+                                                  const SoundModule* module = soundModule();
+                                                  return module ? module->createEngine() : nullptr;
+                                              },
+                                              [](const QString& path) {
+                                                  if (const SoundModule* module = soundModule())
+                                                      module->playChime(path);
+                                              });
 }
 
 // Read by the sound server's client library when a stream opens, so set before the first one.
@@ -78,7 +77,14 @@ void describeSoundStreams() {
 
 } // namespace
 
-Form1Deps PrepareRealApplication() {
+std::shared_future<VoiceTokens> StartReadingVoices() {
+    // Read on the window's thread when no thread can be started.
+    return std::async(std::launch::async | std::launch::deferred,
+                      [] { return EspeakVoices::List(EspeakVoices::DataDir()); })
+        .share();
+}
+
+Form1Deps PrepareRealApplication(std::shared_future<VoiceTokens> voices) {
     QApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QApplication::setDesktopFileName(QStringLiteral("nimbrel"));
     // The window hides into the notification area; the program lives on without it.
@@ -92,7 +98,7 @@ Form1Deps PrepareRealApplication() {
     deps.runtimeDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     deps.feedHost = QString::fromLatin1(kFeedHost);
     deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
-    deps.createSpeechEngine = createSpeechEngine;
+    deps.createSpeechEngine = [voices] { return createSpeechEngine(voices); };
     deps.fetch = fetchThroughModule;
     deps.notificationBus = [] { return QDBusConnection::sessionBus(); };
     return deps;

@@ -80,14 +80,24 @@ start_program
 wait_for 15 tray_has_one_icon || fail "no tray icon"
 sleep 60
 rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$PROGRAM_PID/status")
-switches() { cat /proc/"$PROGRAM_PID"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }'; }
-# Between minute ticks: from 5 s after one to 5 s before the next, twice.
+# Context switches per thread, as "tid name count" lines.
+switches() {
+  local task
+  for task in /proc/"$PROGRAM_PID"/task/*; do
+    awk -v tid="${task##*/}" -v name="$(cat "$task/comm")" \
+      '/ctxt_switches/ { n += $2 } END { print tid, name, n }' "$task/status"
+  done
+}
+# Between minute ticks: from 5 s after one to 5 s before the next, twice; per thread.
 between=""
 for _ in 1 2; do
   while [ "$(date +%S)" != 05 ]; do sleep 0.2; done
-  s0=$(switches)
+  switches >"$E2E_DIR/switches0"
   while [ "$(date +%S)" != 55 ]; do sleep 0.2; done
-  between="$between $(( $(switches) - s0 ))"
+  switches >"$E2E_DIR/switches1"
+  between="$between [$(awk 'NR == FNR { before[$1] = $3; next }
+    { printf "%s%s %d", (FNR > 1 ? ", " : ""), $2, $3 - before[$1] }' \
+    "$E2E_DIR/switches0" "$E2E_DIR/switches1")]"
 done
 threads=$(ls /proc/"$PROGRAM_PID"/task | wc -l)
 
@@ -111,5 +121,5 @@ echo "Alt+T to first chime sample (the program's first announcement), median of 
 echo "end of chime to first speech sample, recorder at 20 ms, median of $runs: $(median <"$E2E_DIR/gap20") ms (runs: $(tr '\n' ' ' <"$E2E_DIR/gap20"))"
 echo "end of chime to first speech sample, recorder at the default latency, median of $runs: $(median <"$E2E_DIR/gapdefault") ms (runs: $(tr '\n' ' ' <"$E2E_DIR/gapdefault"))"
 echo "idle resident memory after one minute in the tray: $rss KiB ($threads threads)"
-echo "context switches of all threads between minute ticks (:05 to :55), two minutes:$between"
+echo "context switches per thread (main thread first) between minute ticks (:05 to :55), two minutes:$between"
 echo "resident memory after the 1st announcement: ${rss_after[0]} KiB; after the 100th: ${rss_after[1]} KiB ($(( rss_after[1] - rss_after[0] )) KiB)"

@@ -2,20 +2,27 @@
 
 #include <thread>
 
-LazySpeechEngine::LazySpeechEngine(VoiceTokens voices, SpeechEngineFactory createEngine,
+LazySpeechEngine::LazySpeechEngine(std::function<VoiceTokens()> listVoices,
+                                   SpeechEngineFactory createEngine,
                                    std::function<void(const QString& path)> playChimeAlone)
-    : m_voices(std::move(voices))
+    : m_listVoices(std::move(listVoices))
     , m_createEngine(std::move(createEngine))
     , m_playChimeAlone(std::move(playChimeAlone)) {}
 
 LazySpeechEngine::~LazySpeechEngine() = default;
 
+const VoiceTokens& LazySpeechEngine::voices() const {
+    if (!m_voices)
+        m_voices = m_listVoices ? m_listVoices() : VoiceTokens();
+    return *m_voices;
+}
+
 VoiceTokens LazySpeechEngine::GetVoices() const {
-    return m_voices;
+    return voices();
 }
 
 void LazySpeechEngine::SetVoice(const VoiceToken& voice) {
-    RequireListed(m_voices, voice);
+    RequireListed(voices(), voice);
     if (m_engine)
         m_engine->SetVoice(voice);
     m_voice = voice;

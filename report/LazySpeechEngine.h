@@ -6,13 +6,14 @@
 #include <memory>
 #include <optional>
 
-// Lists its voices from the start and starts the real engine only when it first chimes or
+// Lists its voices when first asked and starts the real engine only when it first chimes or
 // speaks, so that the synthesiser and the sound libraries cost a start nothing.
 class LazySpeechEngine final : public SpeechEngine {
 public:
-    // createEngine gives the real engine, or null when it cannot start; playChimeAlone plays
-    // a chime file to its end when there is no real engine to play it.
-    LazySpeechEngine(VoiceTokens voices, SpeechEngineFactory createEngine,
+    // listVoices gives the voice list (called once); createEngine gives the real engine, or null
+    // when it cannot start; playChimeAlone plays a chime file to its end when there is no real
+    // engine to play it.
+    LazySpeechEngine(std::function<VoiceTokens()> listVoices, SpeechEngineFactory createEngine,
                      std::function<void(const QString& path)> playChimeAlone);
     ~LazySpeechEngine() override;
     LazySpeechEngine(const LazySpeechEngine&) = delete;
@@ -29,8 +30,10 @@ public:
 
 private:
     SpeechEngine* engine();
+    const VoiceTokens& voices() const;
 
-    VoiceTokens m_voices;
+    std::function<VoiceTokens()> m_listVoices;
+    mutable std::optional<VoiceTokens> m_voices;
     SpeechEngineFactory m_createEngine;
     std::function<void(const QString& path)> m_playChimeAlone;
     std::unique_ptr<SpeechEngine> m_engine;

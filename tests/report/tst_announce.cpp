@@ -119,17 +119,16 @@ void TestAnnounce::lazyEngineStartsWhenFirstNeeded() {
     int created = 0;
     QStringList chimedAlone;
     const VoiceTokens voices = RecordingSpeechEngine().GetVoices();
-    LazySpeechEngine lazy(
-        voices,
-        [&]() -> std::unique_ptr<SpeechEngine> {
-            ++created;
-            if (!engineStarts)
-                return nullptr;
-            auto engine = std::make_unique<RecordingSpeechEngine>();
-            real = engine.get();
-            return engine;
-        },
-        [&](const QString& path) { chimedAlone.append(path); });
+    LazySpeechEngine lazy([&voices] { return voices; },
+                          [&]() -> std::unique_ptr<SpeechEngine> {
+                              ++created;
+                              if (!engineStarts)
+                                  return nullptr;
+                              auto engine = std::make_unique<RecordingSpeechEngine>();
+                              real = engine.get();
+                              return engine;
+                          },
+                          [&](const QString& path) { chimedAlone.append(path); });
 
     QCOMPARE(lazy.GetVoices().size(), voices.size());
     lazy.SetVoice(voices.at(1));
