@@ -45,10 +45,7 @@ bool Form1::Form_Load() {
     m_instanceLock = std::move(lock.held);
     runStep([&] {
         RemoveLeftoverTemporaryFiles(DataDir, [](const QString& name) {
-            return Settings::IsSettingsFileName(name) ||
-                   std::ranges::any_of(ProbingOrder(), [&name](const ProbedTime& time) {
-                       return time.entryFile == name || time.markerFile == name;
-                   });
+            return Settings::IsSettingsFileName(name) || ParseScheduleFileName(name).has_value();
         });
     });
 

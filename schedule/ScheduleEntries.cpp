@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 QString pathIn(const QString& dataDir, const QString& fileName) {
@@ -47,15 +50,23 @@ QStringList RefreshEntries(const QString& dataDir) {
     // An unset folder would otherwise mean the current directory.
     if (dataDir.isEmpty())
         return {};
-    const QSet<QString> files = OrdinaryFiles(dataDir);
-    QStringList rows;
-    for (const ProbedTime& time : ProbingOrder()) {
+    // The folder's names are read for times, rather than all 1440 times looked up.
+    std::vector<int> entries;
+    for (const QString& name : OrdinaryFiles(dataDir)) {
+        const std::optional<ScheduleFile> file = ParseScheduleFileName(name);
+        if (!file)
+            continue;
         // A marker that cannot be deleted is harmless: nothing decides anything by it.
-        if (files.contains(time.markerFile))
-            QFile::remove(pathIn(dataDir, time.markerFile));
-        if (files.contains(time.entryFile))
-            rows.append(time.row);
+        if (file->marker)
+            QFile::remove(pathIn(dataDir, name));
+        else
+            entries.push_back(file->order);
     }
+    std::sort(entries.begin(), entries.end());
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(entries.size()));
+    for (const int order : entries)
+        rows.append(RowAt(order));
     return rows;
 }
 

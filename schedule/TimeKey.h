@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTime>
+#include <optional>
 #include <vector>
 
 // One announcement time as the three texts of the time boxes: hour "01" to "12", minute "00" to
@@ -36,6 +37,17 @@ struct ProbedTime {
     QString entryFile;
     QString markerFile;
 };
+
+// What a schedule file's name says: its time's place in the probing order below, and whether it
+// is an entry (".tim") or a marker (".spk"). Nothing for any other name; the name must be exactly
+// as the program writes it ("0730AM.tim").
+struct ScheduleFile {
+    int order;
+    bool marker;
+};
+std::optional<ScheduleFile> ParseScheduleFileName(QStringView name);
+// The row text of the time at a place of the probing order (0 to 1439).
+QString RowAt(int order);
 
 // Every one of the 1440 times in the order the list is built: AM before PM, and within each the
 // hours 1 to 12 and minutes 0 to 59. So 12:00 AM follows 11:59 AM, and 12:00 PM comes last.

@@ -12,6 +12,8 @@ class TestTimeKey final : public QObject {
 
 private Q_SLOTS:
     void probingOrder();
+    void fileNames_data();
+    void fileNames();
     void clockTextMatchesTheRows();
     void parseTimeInput_data();
     void parseTimeInput();
@@ -30,6 +32,36 @@ void TestTimeKey::probingOrder() {
     QCOMPARE(rows.indexOf(u"12:00 PM"_s), 1380);
     QCOMPARE(rows.last(), u"12:59 PM"_s);
     QCOMPARE(TimeKey(u"07:30 AM"_s), u"0730AM"_s);
+}
+
+void TestTimeKey::fileNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("order"); // -1: not a schedule file
+    QTest::addColumn<bool>("marker");
+    QTest::newRow("entry") << u"0730AM.tim"_s << 390 << false;
+    QTest::newRow("marker") << u"1259PM.spk"_s << 1439 << true;
+    QTest::newRow("12 AM after 11 AM") << u"1200AM.tim"_s << 660 << false;
+    for (const QString& name : {u"0730am.tim"_s, u"0730AM.TIM"_s, u"730AM.tim"_s, u"0000AM.tim"_s,
+                                u"1300PM.tim"_s, u"0760AM.tim"_s, u"0730XM.tim"_s, u"0730AM.tim~"_s,
+                                u"07:30 AM.tim"_s, u"\u0667730AM.tim"_s})
+        QTest::newRow(qPrintable(name)) << name << -1 << false;
+}
+
+// Every time's two files name it at its place in the probing order, and nothing else does.
+void TestTimeKey::fileNames() {
+    QFETCH(QString, name);
+    QFETCH(int, order);
+    QFETCH(bool, marker);
+    const std::optional<ScheduleFile> file = ParseScheduleFileName(name);
+    QCOMPARE(file ? file->order : -1, order);
+    QCOMPARE(file && file->marker, marker);
+    int at = 0;
+    for (const ProbedTime& time : ProbingOrder()) {
+        QCOMPARE(RowAt(at), time.row);
+        QCOMPARE(ParseScheduleFileName(time.entryFile)->order, at);
+        QVERIFY(ParseScheduleFileName(time.markerFile)->marker);
+        ++at;
+    }
 }
 
 void TestTimeKey::clockTextMatchesTheRows() {
