@@ -3,8 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
+
+#include <optional>
 
 namespace {
 
@@ -55,11 +56,22 @@ void RemoveLeftoverTemporaryFiles(const QString& folder,
         return;
     // Where the file system has no unnamed temporary files, QSaveFile names its own after the
     // final file and six random letters or digits, and a crash leaves it behind.
-    static const QRegularExpression temporary(QStringLiteral("^(.+)\\.[A-Za-z0-9]{6}$"));
+    // Matched by hand: a regular expression would load and compile PCRE at every start.
+    const auto finalName = [](const QString& name) -> std::optional<QString> {
+        constexpr qsizetype kRandom = 6;
+        const qsizetype dot = name.size() - kRandom - 1;
+        if (dot < 1 || name[dot] != QLatin1Char('.'))
+            return std::nullopt;
+        for (const QChar c : QStringView(name).mid(dot + 1)) {
+            if (c.unicode() >= 128 || !c.isLetterOrNumber())
+                return std::nullopt;
+        }
+        return name.left(dot);
+    };
     const QDir dir(folder);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
-        const QRegularExpressionMatch match = temporary.match(name);
-        if (match.hasMatch() && writtenHere(match.captured(1)))
+        const std::optional<QString> written = finalName(name);
+        if (written && writtenHere(*written))
             QFile::remove(dir.filePath(name));
     }
 }
