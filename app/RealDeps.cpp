@@ -16,11 +16,11 @@
 
 namespace {
 
-// A module beside the program, loaded once, when first needed; null when it cannot be loaded
-// (what needed it then fails with its own message).
+// A module of the program's modules folder, loaded once, when first needed; null when it cannot be
+// loaded (what needed it then fails with its own message).
 template <typename Module> const Module* loadModule(const char* file, const char* entryName) {
     const QByteArray path = QFile::encodeName(QCoreApplication::applicationDirPath() +
-                                              QLatin1Char('/') + QLatin1String(file));
+                                              QStringLiteral("/modules/") + QLatin1String(file));
     void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         qWarning("Nimbrel: cannot load %s: %s", file, dlerror());

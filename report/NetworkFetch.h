@@ -12,7 +12,7 @@ struct NetworkModule {
     FetchOutcome (*fetch)(const QString& url, std::chrono::milliseconds timeout);
 };
 
-// The module's file name, beside the program, and its one entry point.
+// The module's file name, in "modules" beside the program, and its one entry point.
 inline constexpr char kNetworkModuleFile[] = "nimbrel-network.so";
 inline constexpr char kNetworkModuleEntry[] = "NimbrelNetworkModule";
 using NetworkModuleEntry = const NetworkModule* (*)();

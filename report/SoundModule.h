@@ -13,7 +13,7 @@ struct SoundModule {
     void (*playChime)(const QString& path);          // returns when it has been played
 };
 
-// The module's file name, beside the program, and its one entry point.
+// The module's file name, in "modules" beside the program, and its one entry point.
 inline constexpr char kSoundModuleFile[] = "nimbrel-sound.so";
 inline constexpr char kSoundModuleEntry[] = "NimbrelSoundModule";
 using SoundModuleEntry = const SoundModule* (*)();
