@@ -65,7 +65,8 @@ std::unique_ptr<SpeechEngine> createSpeechEngine(std::shared_future<VoiceTokens>
 
 // Read by the sound server's client library when a stream opens, so set before the first one.
 void describeSoundStreams() {
-    // The desktop's mixer shows the chime and the speech as Nimbrel, with its icon.
+    // The desktop's mixer shows the chime and the speech as Nimbrel, with its icon. No media
+    // role: an event role could let do-not-disturb silence an announcement.
     if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
         qputenv("PULSE_PROP_application.icon_name", "nimbrel");
     // A short stream buffer: the chime has been heard soon after its last sample is written

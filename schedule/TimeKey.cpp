@@ -5,14 +5,10 @@ namespace {
 std::vector<ProbedTime> buildProbingOrder() {
     std::vector<ProbedTime> times;
     times.reserve(1440);
-    for (const QString& period : {QStringLiteral("AM"), QStringLiteral("PM")}) {
-        for (int hour = 1; hour <= 12; ++hour) {
-            for (int minute = 0; minute <= 59; ++minute) {
-                const ScheduleTime time{TwoDigits(hour), TwoDigits(minute), period};
-                const QString key = time.key();
-                times.push_back({time.row(), EntryFileName(key), MarkerFileName(key)});
-            }
-        }
+    for (int order = 0; order < 1440; ++order) {
+        const QString row = RowAt(order);
+        const QString key = TimeKey(row);
+        times.push_back({row, EntryFileName(key), MarkerFileName(key)});
     }
     return times;
 }
