@@ -1,5 +1,6 @@
 // The window design: every control with its caption, place, size, colours and font.
 #include "app/Form1.h"
+#include "app/WindowFrame.h"
 
 #include <QAccessibleWidget>
 #include <QCheckBox>
@@ -163,6 +164,7 @@ void Form1::designWindow() {
     // Fixed dialog frame: close box only, no taskbar button.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+    KeepOffTaskbar(this);
     setFixedSize(5010 / 15, 4830 / 15);
     setFont(designFont(8.25, false));
     QPalette palette = this->palette();

@@ -63,7 +63,8 @@ bool Form1::Form_Load() {
     runStep([&] { m_settings.Load(); });
     runStep([&] {
         if (m_settings.zipStored())
-            inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
+            inTray = Module2::AddTrayIcon(windowIcon(), windowTitle(), this,
+                                          [this] { ExitBtn_Click(); });
     });
     runStep([&] {
         if (m_settings.metric())

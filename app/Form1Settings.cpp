@@ -73,7 +73,7 @@ void Form1::selectVoice(int position) {
 void Form1::cmdSave_Click() {
     // The window goes to the tray only once the ZIP code is safely stored.
     if (settingStored(File::Zip, m_settings.SaveZip()))
-        Module2::AddTrayIcon(windowIcon(), windowTitle(), this);
+        Module2::AddTrayIcon(windowIcon(), windowTitle(), this, [this] { ExitBtn_Click(); });
 }
 
 bool Form1::settingStored(File file, const Result<>& result) {

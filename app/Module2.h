@@ -2,8 +2,10 @@
 
 #include <QIcon>
 #include <QString>
+#include <functional>
 #include <optional>
 
+class QMenu;
 class QWidget;
 
 // The notification-area icon: one icon for the window, which a press on it brings back.
@@ -17,7 +19,12 @@ inline constexpr int WM_RBUTTONDOWN = 516;
 
 // Adds the icon (once) with the tip, and hides the window. Where no notification area exists the
 // window stays shown, since nothing could bring it back. Returns whether the window was hidden.
-bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window);
+// Tray hosts that show a menu instead of passing a right click on (StatusNotifierItem hosts) get
+// one: "Show Nimbrel" brings the window back, "Exit" calls askExit.
+bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window,
+                 std::function<void()> askExit);
+// The icon's menu, for hosts that show one: "Show Nimbrel" and "Exit". Owned by the caller.
+QMenu* TrayMenu(QWidget* window, std::function<void()> askExit);
 // Removes the icon; no effect when there is none.
 void RemoveTrayIcon();
 // 513 -> 3, 515 -> 1, 516 -> 2, anything else -> 0.

@@ -1,3 +1,4 @@
+#include "app/DisplayPlatform.h"
 #include "app/Form1.h"
 #include "app/Module2.h"
 #include "app/QuitOnSignal.h"
@@ -9,8 +10,19 @@
 #include <malloc.h>
 
 int main(int argc, char* argv[]) {
+    // Decided before Qt connects: Qt alone would abort in a Wayland session without its Wayland
+    // plug-in, although X11 (XWayland) is there, and abort with no display at all.
+    const DisplayEnvironment display = DisplayEnvironment::Current();
+    const PlatformChoice platform = ChoosePlatform(display);
+    if (platform.platforms.isEmpty()) {
+        PrintNoWindow(platform.missing);
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", platform.platforms);
     std::shared_future<VoiceTokens> voices = StartReadingVoices();
+    WatchPlatformStart(display, platform.platforms);
     QApplication app(argc, argv);
+    EndPlatformWatch(QGuiApplication::platformName());
     // Before the load step, so that a signal arriving during it still ends the program cleanly
     // once the event loop runs, instead of killing it half-started.
     QuitOnTerminationSignals(&app);

@@ -15,7 +15,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${NIMBREL_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not libraries, so shlibdeps cannot see them: the voices and the sound server client.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "espeak-ng-data")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, fonts-liberation2, qt6-wayland")
 # The extended description, below the summary; paragraphs are separated by an empty line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Nimbrel reads the local weather aloud at the times of day you pick. For a US
 ZIP code it fetches the current conditions and today's forecast, shows a few

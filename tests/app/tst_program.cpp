@@ -18,6 +18,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool isRegular(const QString& path) {
@@ -57,7 +59,7 @@ class ProgramTest final : public QObject {
 
     QString dataDir() const { return m_home->path() + QStringLiteral("/Documents/Nimbrel"); }
 
-    QProcess* launch() {
+    QProcess* launch(const QStringList& unset = {}, const QString& display = {}) {
         auto* process = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_home->path());
@@ -65,6 +67,10 @@ class ProgramTest final : public QObject {
         env.remove(QStringLiteral("XDG_CONFIG_HOME"));
         env.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const QString& name : unset)
+            env.remove(name);
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         process->setProcessEnvironment(env);
         process->setProgram(qEnvironmentVariable("NIMBREL_BINARY_DIR") +
                             QStringLiteral("/app/nimbrel"));
@@ -229,6 +235,28 @@ private Q_SLOTS:
             QVERIFY2(!QFileInfo::exists(dataDir() + u'/' + name), qPrintable(name));
         for (const QString& name : kept + QStringList{QStringLiteral("sundat.txt.KyQuzN")})
             QVERIFY2(QFileInfo::exists(dataDir() + u'/' + name), qPrintable(name));
+    }
+
+    // No abort and no dialog-less crash: one line that says what is missing, and a failure status.
+    void withoutDisplayEndsWithOneLine_data() {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("none set") << QString()
+                                  << u"no display is set (neither WAYLAND_DISPLAY nor DISPLAY)"_s;
+        QTest::newRow("unreachable X11 display")
+            << u":1023"_s << u"the X11 display (DISPLAY=:1023) cannot be reached"_s;
+    }
+    void withoutDisplayEndsWithOneLine() {
+        QFETCH(QString, display);
+        QFETCH(QString, line);
+        QProcess* program = launch(
+            {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"XDG_SESSION_TYPE"_s},
+            display);
+        QVERIFY(program->waitForFinished(10000));
+        QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program->exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(program->readAllStandardError()),
+                 u"nimbrel: cannot open the window: "_s + line + u'\n');
     }
 
     void dataFolderThatCannotBeCreatedStillStarts() {

@@ -1,3 +1,4 @@
+#include "app/DisplayPlatform.h"
 #include "app/MessageBox.h"
 #include "app/Module2.h"
 #include "tests/support/FileBytes.h"
@@ -22,6 +23,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(DisplayEnvironment)
+
 namespace {
 
 class StartupTest final : public QObject {
@@ -43,6 +46,38 @@ class StartupTest final : public QObject {
 
 private Q_SLOTS:
     void init() { m_dir.emplace(); }
+
+    // Which platforms Qt is told to try, from the environment; nothing to try: what is missing.
+    void choosesThePlatform_data() {
+        QTest::addColumn<DisplayEnvironment>("env");
+        QTest::addColumn<QByteArray>("platforms");
+        QTest::addColumn<QString>("missing");
+        const auto env = [](QByteArray wayland, QByteArray x11, bool plugin, QByteArray desktop) {
+            return DisplayEnvironment{{}, wayland, x11, {}, desktop, plugin};
+        };
+        QTest::newRow("X11") << env({}, ":0", false, {}) << "xcb"_ba << QString();
+        QTest::newRow("Wayland, X11 behind")
+            << env("wayland-1", ":0", true, {}) << "wayland;xcb"_ba << QString();
+        QTest::newRow("Wayland without its plug-in")
+            << env("wayland-1", ":0", false, {}) << "xcb"_ba << QString();
+        QTest::newRow("GNOME on Wayland")
+            << env("wayland-0", ":0", true, "ubuntu:GNOME") << "xcb;wayland"_ba << QString();
+        QTest::newRow("Wayland only, without its plug-in")
+            << env("wayland-1", {}, false, {}) << QByteArray() << u"qt6-wayland"_s;
+        QTest::newRow("no display") << env({}, {}, true, {}) << QByteArray() << u"no display"_s;
+        DisplayEnvironment requested = env({}, {}, false, {});
+        requested.requested = "offscreen";
+        QTest::newRow("the user's choice") << requested << "offscreen"_ba << QString();
+    }
+    void choosesThePlatform() {
+        QFETCH(DisplayEnvironment, env);
+        QFETCH(QByteArray, platforms);
+        QFETCH(QString, missing);
+        const PlatformChoice choice = ChoosePlatform(env);
+        QCOMPARE(choice.platforms, platforms);
+        QVERIFY2(missing.isEmpty() ? choice.missing.isEmpty() : choice.missing.contains(missing),
+                 qPrintable(choice.missing));
+    }
 
     void firstStartShowsTheDefaults() {
         const auto w = start();

@@ -2,12 +2,16 @@
 #include "app/Module2.h"
 #include "tests/support/TestWindow.h"
 
+#include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <memory>
 
 class TrayTest final : public QObject {
     Q_OBJECT
+
+    static constexpr int kShowNimbrel = -1; // not an activation: the menu's first item
 
 private Q_SLOTS:
     void cleanup() { Module2::RemoveTrayIcon(); }
@@ -35,7 +39,7 @@ private Q_SLOTS:
         QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
         QWidget window;
         window.show();
-        QVERIFY(!Module2::AddTrayIcon(QIcon(), QStringLiteral("Nimbrel 1.61"), &window));
+        QVERIFY(!Module2::AddTrayIcon(QIcon(), QStringLiteral("Nimbrel 1.61"), &window, {}));
         QVERIFY(window.isVisible());
     }
 
@@ -55,29 +59,44 @@ private Q_SLOTS:
             QTest::addRow("%s, hidden", name) << int(reason) << false << shows;
             QTest::addRow("%s, minimised", name) << int(reason) << true << shows;
         }
+        // The menu of hosts that show one instead of passing a right click on.
+        QTest::newRow("menu's Show Nimbrel, hidden") << kShowNimbrel << false << true;
+        QTest::newRow("menu's Show Nimbrel, minimised") << kShowNimbrel << true << true;
     }
     void activationShowsTheWindow() {
         QFETCH(int, reason);
         QFETCH(bool, minimised);
         QFETCH(bool, shown);
         QWidget window;
-        Module2::AddTrayIcon(QIcon(), QStringLiteral("tip"), &window);
+        Module2::AddTrayIcon(QIcon(), QStringLiteral("tip"), &window, {});
         auto* icon = window.findChild<QSystemTrayIcon*>();
         QVERIFY(icon);
         if (minimised)
             window.showMinimized();
         else
             window.hide();
-        Q_EMIT icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
+        int exits = 0;
+        const std::unique_ptr<QMenu> menu(Module2::TrayMenu(&window, [&exits] { ++exits; }));
+        const QList<QAction*> items = menu->actions();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0]->text(), QStringLiteral("Show Nimbrel"));
+        QCOMPARE(items[1]->text(), QStringLiteral("Exit"));
+        if (reason == kShowNimbrel)
+            items[0]->trigger();
+        else
+            Q_EMIT icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
         QCOMPARE(window.isVisible() && !window.isMinimized(), shown);
+        QCOMPARE(exits, 0);
+        items[1]->trigger();
+        QCOMPARE(exits, 1); // "Exit" asks; the question ends the program or not
         QCOMPARE(window.findChild<QSystemTrayIcon*>(), icon); // the icon stays while shown
     }
 
     void repeatedAddsKeepOneIconWithTheFirstTip() {
         QWidget window;
-        Module2::AddTrayIcon(QIcon(), QStringLiteral("first"), &window);
-        Module2::AddTrayIcon(QIcon(), QStringLiteral("second"), &window);
-        Module2::AddTrayIcon(QIcon(), QStringLiteral("third"), &window);
+        Module2::AddTrayIcon(QIcon(), QStringLiteral("first"), &window, {});
+        Module2::AddTrayIcon(QIcon(), QStringLiteral("second"), &window, {});
+        Module2::AddTrayIcon(QIcon(), QStringLiteral("third"), &window, {});
         QCOMPARE(window.findChildren<QSystemTrayIcon*>().size(), 1);
         QCOMPARE(window.findChild<QSystemTrayIcon*>()->toolTip(), QStringLiteral("first"));
         Module2::RemoveTrayIcon();
@@ -89,7 +108,7 @@ private Q_SLOTS:
         TestWindow rig;
         QVERIFY(rig.loaded);
         Form1& form = *rig.form;
-        Module2::AddTrayIcon(form.windowIcon(), form.windowTitle(), &form);
+        Module2::AddTrayIcon(form.windowIcon(), form.windowTitle(), &form, {});
         form.show();
 
         MessageBox::setNextAnswer(QMessageBox::No);
@@ -115,7 +134,7 @@ private Q_SLOTS:
         TestWindow rig;
         QVERIFY(rig.loaded);
         Form1& form = *rig.form;
-        Module2::AddTrayIcon(form.windowIcon(), form.windowTitle(), &form);
+        Module2::AddTrayIcon(form.windowIcon(), form.windowTitle(), &form, {});
         form.show();
         QVERIFY(form.close());
         QCOMPARE(rig.quits, 1);

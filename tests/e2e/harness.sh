@@ -160,20 +160,25 @@ start_wm() {
     skip "openbox could not start"
 }
 
-# A session bus with the accessibility bus on it, as a desktop with a screen reader has; Qt then
-# publishes the program's accessible tree.
-start_a11y_bus() {
+# A private session bus, as a desktop session has.
+start_session_bus() {
   require dbus-daemon dbus-send
-  local launcher=/usr/libexec/at-spi-bus-launcher
-  [ -x "$launcher" ] || skip "at-spi2-core is not installed"
-  # Debian's pyatspi lives in the system Python, whatever python3 comes first on the PATH.
-  SYSTEM_PYTHON=/usr/bin/python3
-  "$SYSTEM_PYTHON" -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
   local address=$E2E_DIR/session-bus
   dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$address" 2>"$E2E_DIR/dbus.log" &
   E2E_PIDS+=($!)
   wait_for 10 test -s "$address" || skip "the session bus could not start"
   export DBUS_SESSION_BUS_ADDRESS; DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$address")
+}
+
+# A session bus with the accessibility bus on it, as a desktop with a screen reader has; Qt then
+# publishes the program's accessible tree.
+start_a11y_bus() {
+  local launcher=/usr/libexec/at-spi-bus-launcher
+  [ -x "$launcher" ] || skip "at-spi2-core is not installed"
+  # Debian's pyatspi lives in the system Python, whatever python3 comes first on the PATH.
+  SYSTEM_PYTHON=/usr/bin/python3
+  "$SYSTEM_PYTHON" -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
+  start_session_bus
   "$launcher" --launch-immediately >"$E2E_DIR/at-spi.log" 2>&1 &
   A11Y_LAUNCHER_PID=$!
   E2E_PIDS+=($A11Y_LAUNCHER_PID)
@@ -182,4 +187,40 @@ start_a11y_bus() {
   # The launcher's own bus daemon, stopped by its PID as well.
   E2E_PIDS+=($(pgrep -P "$A11Y_LAUNCHER_PID" || true))
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+# lxqt-panel with only its StatusNotifierItem host, along the top of the screen.
+start_sni_panel() {
+  require lxqt-panel convert import
+  start_session_bus
+  mkdir -p "$HOME/.config/lxqt"
+  printf '%s\n' panels=panel1 '[panel1]' plugins=statusnotifier position=Top panelSize=32 \
+    iconSize=22 '[statusnotifier]' type=statusnotifier >"$HOME/.config/lxqt/panel.conf"
+  lxqt-panel >"$E2E_DIR/lxqt-panel.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wait_for 10 sni_watcher_up || skip "lxqt-panel could not start: $(tail -n 3 "$E2E_DIR/lxqt-panel.log")"
+  PANEL_WINDOW=$(xdotool search --name '^LXQt Panel$' | head -n 1)
+}
+sni_watcher_up() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames |
+    grep -q '"org.kde.StatusNotifierWatcher"'
+}
+# A property of the program's StatusNotifierItem, as the host reads it.
+sni_item_property() {
+  local item; item=$(dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems | sed -n 's/.*string "\([^"/]*\).*/\1/p' | head -n 1)
+  [ -n "$item" ] || return 1
+  dbus-send --session --print-reply --dest="$item" /StatusNotifierItem \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem "string:$1" |
+    sed -n 's/.*variant *\(string\|object path\) "\(.*\)"/\2/p'
+}
+# The centre of the yellow sun in the panel, on the screen: "x y".
+sni_icon_position() {
+  local x y
+  eval "$(xdotool getwindowgeometry --shell "$PANEL_WINDOW" | grep -E '^(X|Y)=')"
+  import -window "$PANEL_WINDOW" "$E2E_DIR/panel.png" 2>/dev/null || return 1
+  convert "$E2E_DIR/panel.png" -depth 8 txt:- | awk -v ox="$X" -v oy="$Y" -F '[,: ()]+' '
+    /^[0-9]/ { if ($3 > 200 && $4 > 200 && $5 < 90) { sx += $1; sy += $2; n++ } }
+    END { if (n < 20) exit 1; printf "%d %d\n", ox + sx / n, oy + sy / n }'
 }

@@ -9,12 +9,13 @@ E2E_SOURCE=$(cd "$(dirname "$0")" && pwd)
 scenario=${1:?scenario}
 e2e_home
 start_display
-start_tray
+[ "$scenario" = sni_tray ] || start_tray
 install_program
 
 first_start() {
-  start_program
-  wait_for 15 window_mapped || fail "the window was not mapped"
+  # In a Wayland session whose compositor cannot be reached, the window opens on X11 all the same.
+  WAYLAND_DISPLAY=nimbrel-none XDG_SESSION_TYPE=wayland start_program
+  wait_for 15 window_mapped || fail "the window was not mapped: $(cat "$E2E_DIR/nimbrel.log")"
   [ "$(tray_icon_count)" -eq 0 ] || fail "a tray icon exists on a first start"
   note "window mapped, no tray icon"
 }
@@ -225,6 +226,9 @@ window_manager() {
   local window; window=$(main_window)
   wait_for 5 frame_centred "$window" || fail "the frame is off centre by $(frame_offset "$window") half pixels"
   note "frame centred (off by $(frame_offset "$window") half pixels)"
+  skips_taskbar "$window" || fail "no skip-taskbar: $(xprop -id "$window" _NET_WM_STATE)"
+  no_minimise_or_maximise "$window" || fail "the frame may minimise or maximise: $(xprop -id "$window" _MOTIF_WM_HINTS)"
+  note "skip-taskbar asked; MWM hints: $(xprop -id "$window" _MOTIF_WM_HINTS | sed 's/.*= //')"
   local click
   for click in "click 1" "click --repeat 2 --delay 80 1" "click 3"; do
     wait_for 5 minimise "$window" || fail "openbox did not minimise"
@@ -232,6 +236,72 @@ window_manager() {
     wait_for 10 window_restored "$window" || fail "'$click' on the icon left the window minimised"
     note "minimised, then '$click' on the icon: shown and active"
   done
+}
+
+# Motif hints that ask for no minimise or maximise: functions (flag 1) neither "all but" (1),
+# minimise (8) nor maximise (16); decorations (flag 2) neither "all but", minimise (32) nor
+# maximise (64).
+no_minimise_or_maximise() {
+  local flags functions decorations
+  read -r flags functions decorations _ <<<"$(xprop -id "$1" _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d ,)"
+  (( (flags & 3) == 3 && (functions & 25) == 0 && (decorations & 97) == 0 ))
+}
+skips_taskbar() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR; }
+
+# Under a StatusNotifierItem host (lxqt-panel): each kind of click on the sun in the panel brings
+# the window back, three times over, after "&Okay" has hidden it; the right click through the
+# menu the host shows. The menu's "Exit" asks the exit question.
+sni_tray() {
+  # The host finds the icon by its name in the installed theme.
+  export XDG_DATA_DIRS=$PREFIX/share:/usr/share
+  start_sni_panel
+  store citydat.txt 90012
+  start_program
+  wait_for 15 sni_item_property Menu || fail "no item on the bus: $(cat "$E2E_DIR/nimbrel.log")"
+  wait_for 5 sni_icon_position || fail "no sun in the panel (see $E2E_DIR/panel.png)"
+  [ "$(sni_item_property IconName)" = nimbrel ] || fail "the item's icon name is '$(sni_item_property IconName)'"
+  [ "$(sni_item_property Menu)" != /NO_DBUSMENU ] || fail "the item has no menu"
+  local x y; read -r x y <<<"$(sni_icon_position)"
+  note "icon named nimbrel, with a menu, drawn at $x,$y"
+  local click round window
+  for click in "click 1" "click --repeat 2 --delay 80 1" "click 3"; do
+    for round in 1 2 3; do
+      [ -z "$(main_window)" ] || fail "the window is still shown before '$click' ($round)"
+      xdotool mousemove "$x" "$y" $click
+      [ "$click" != "click 3" ] || click_menu_item 1
+      wait_for 10 window_mapped || fail "'$click' on the icon ($round) did not bring the window back"
+      window=$(main_window)
+      skips_taskbar "$window" || fail "shown again without skip-taskbar: $(xprop -id "$window" _NET_WM_STATE)"
+      xdotool windowfocus --sync "$window"
+      xdotool key alt+o
+      wait_for 10 bash -c '[ -z "$(xdotool search --onlyvisible --name "^Nimbrel 1\.61$")" ]' ||
+        fail "\"&Okay\" did not hide the window"
+    done
+    note "'$click' on the icon brought the window back three times"
+  done
+  xdotool mousemove "$x" "$y" click 3
+  click_menu_item 2
+  wait_for 10 xdotool search --onlyvisible --name '^Nimbrel$' || fail "the menu's Exit asked nothing"
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Nimbrel$' | head -n 1)"
+  xdotool key alt+y
+  wait_for 10 bash -c "! kill -0 $PROGRAM_PID" || fail "the program did not end after Exit, Yes"
+  note "the menu's Exit asked the question; Yes ended the program"
+}
+
+# Clicks the Nth item of the menu the panel has just popped up.
+click_menu_item() {
+  wait_for 5 menu_window || fail "no menu popped up"
+  local menu; menu=$(menu_window)
+  eval "$(xdotool getwindowgeometry --shell "$menu" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  # The menu's two items share its height.
+  xdotool mousemove $(( X + WIDTH / 2 )) $(( Y + HEIGHT * (2 * $1 - 1) / 4 )) click 1
+}
+menu_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname lxqt-panel 2>/dev/null); do
+    [ "$w" != "$PANEL_WINDOW" ] && { echo "$w"; return 0; }
+  done
+  return 1
 }
 
 # A screen reader's view: the accessible tree over AT-SPI, and the report read after "Test".
