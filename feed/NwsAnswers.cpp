@@ -274,6 +274,20 @@ std::string IconCode(const std::string& icon) {
     return {};
 }
 
+// The document carries the text inside an attribute, and the program speaks it: letters, digits
+// and plain punctuation only.
+std::string PlainText(const std::string& text) {
+    std::string plain;
+    for (const char c : text.substr(0, 80)) {
+        if (c == '&')
+            plain += "and";
+        else if (std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == ',' || c == '.' ||
+                 c == '-' || c == '/' || c == '(' || c == ')')
+            plain += c;
+    }
+    return plain;
+}
+
 std::string DateText(const LocalDateTime& t) {
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
@@ -318,6 +332,7 @@ Conditions Read(const NwsAnswers& a, UnitSystem units, std::int64_t now) {
     }
     if (c.condition.empty() && !a.forecast.periods.empty())
         c.condition = a.forecast.periods.front().text;
+    c.condition = PlainText(c.condition);
     c.code = IconCode(observation.icon);
     c.temperature = degrees(temperature);
     c.windSpeed = WholeNumber(*ConvertSpeed(wind, "km/h", units));

@@ -24,8 +24,21 @@ public:
     static constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
     // The body of a 200 answer, or no value for any failure.
     using Done = std::function<void(std::optional<std::string>)>;
+    // Any HTTP answer; status 0 when there was none (no connection, time-out, too large).
+    struct Answer {
+        long status = 0;
+        std::string body;
+    };
+    using Fetched = std::function<void(Answer)>;
 
-    Upstream(std::string baseAddress, std::chrono::milliseconds timeout);
+    struct Options {
+        std::string userAgent;
+        std::string accept = "application/json";
+        // Permanent redirects are followed (at most three, to http or https only).
+        bool followRedirects = false;
+    };
+
+    Upstream(std::string baseAddress, std::chrono::milliseconds timeout, Options options);
     ~Upstream();
     Upstream(const Upstream&) = delete;
     Upstream& operator=(const Upstream&) = delete;
@@ -35,6 +48,8 @@ public:
     // sends more than kMaxHeaderBytes of headers or kMaxAnswerBytes of body. done runs once, on the
     // fetching thread (or at once, after abandon()).
     void get(const std::string& pathAndQuery, Done done);
+    // The same, for answers of any status.
+    void fetch(const std::string& pathAndQuery, Fetched done);
 
     // Fails every call in flight at once, and every later one.
     void abandon();
@@ -42,10 +57,11 @@ public:
 private:
     struct Call;
     void run();
-    void finish(CURL* easy, bool ok);
+    void finish(CURL* easy, long status);
 
     const std::string m_baseAddress;
     const std::chrono::milliseconds m_timeout;
+    const Options m_options;
     CURLM* m_multi = nullptr;
     curl_slist* m_headers = nullptr;
     std::mutex m_mutex;

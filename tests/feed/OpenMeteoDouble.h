@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,6 +57,18 @@ public:
     void setMode(Mode mode);
     void setDelay(std::chrono::milliseconds delay);
 
+    // Answers a path (without the query) with a fixed answer instead, for other services' APIs;
+    // a path ending in '*' stands for every path it begins, below exact ones. `failFirst`
+    // requests get a 500 first.
+    struct Route {
+        int status = 200;
+        std::string body;
+        std::string location; // for a redirect
+        int failFirst = 0;
+    };
+    void setRoute(const std::string& path, Route route);
+    std::string lastUserAgent() const;
+
     // Path and query of every request so far.
     std::vector<std::string> requests() const;
     std::size_t requestCount() const { return requests().size(); }
@@ -73,4 +86,6 @@ private:
     Mode m_mode = Mode::Answer;
     std::chrono::milliseconds m_delay{0};
     std::vector<std::string> m_requests;
+    std::map<std::string, Route> m_routes;
+    std::string m_userAgent;
 };

@@ -1,10 +1,14 @@
 // The feed service over HTTP on loopback, asking an Open-Meteo double: what it serves, when it
 // asks upstream, and what it answers when upstream fails.
+#include "NwsFixtures.h"
 #include "RunningFeed.h"
+
+#include "feed/SunTimes.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTimeZone>
 #include <QUrlQuery>
 
 #include <fstream>
@@ -97,10 +101,54 @@ private:
 };
 
 using Scenario = std::function<void()>;
+using Setup = std::function<void(RunningFeed&)>;
+
+OpenMeteoDouble::Route Route(int status, std::string body, std::string location = {},
+                             int failFirst = 0) {
+    return {status, std::move(body), std::move(location), failFirst};
+}
+
+// api.weather.gov as the fixtures show it, moved to today in New York: the latest observation
+// ten minutes old, the day and night periods starting at 6:00 and 10:00, the forecast made half
+// an hour ago, the hourly one's first hour holding now.
+void ServeNws(OpenMeteoDouble& nws, const std::function<void(QJsonObject&)>& latest = {},
+              std::int64_t age = 600, int forecastFailures = 0) {
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    const QTimeZone ny(QByteArrayLiteral("America/New_York"));
+    const QDateTime six(QDateTime::currentDateTimeUtc().toTimeZone(ny).date(), QTime(6, 0), ny);
+    const std::string made =
+        QDateTime::fromSecsSinceEpoch(now - 1800).toString(Qt::ISODate).toStdString();
+    nws.setRoute("/points/*", Route(301, {}, "/points/30,-85"));
+    nws.setRoute("/points/30,-85", Route(200, NwsFixture("points.json")));
+    nws.setRoute("/gridpoints/TAE/58,65/stations",
+                 Route(200, NwsFixture("gridpoints_stations.json")));
+    const std::string observed = NwsShifted(NwsFixture("stations_observations_latest.json"),
+                                            now - age - NwsTime("2022-03-02T23:53:00Z"));
+    nws.setRoute("/stations/KCMH/observations/latest",
+                 Route(200, latest ? NwsEdited(observed, latest) : observed));
+    nws.setRoute("/stations/KCMH/observations",
+                 Route(200, NwsShifted(NwsFixture("stations_observations.json"),
+                                       now - 3600 - NwsTime("2019-06-27T10:53:00Z"))));
+    const std::string forecast =
+        NwsShifted(NwsFixture("gridpoints_forecast_us.json"),
+                   six.toSecsSinceEpoch() - NwsTime("2019-10-13T14:00:00-04:00"));
+    nws.setRoute("/gridpoints/TAE/58,65/forecast",
+                 Route(200,
+                       NwsEdited(forecast, NwsSet("generatedAt", QString::fromStdString(made))), {},
+                       forecastFailures));
+    nws.setRoute("/gridpoints/TAE/58,65/forecast/hourly",
+                 Route(200, NwsShifted(NwsFixture("gridpoints_forecast_hourly_us.json"),
+                                       now - 600 - NwsTime("2019-10-15T00:00:00Z"))));
+}
+
+std::string F(double c) {
+    return std::to_string(std::lround(c * 9 / 5 + 32));
+}
 
 } // namespace
 
 Q_DECLARE_METATYPE(Scenario)
+Q_DECLARE_METATYPE(Setup)
 
 class TestFeedService final : public QObject {
     Q_OBJECT
@@ -113,6 +161,8 @@ private Q_SLOTS:
     void upstreamFailure();
     void upstreamTimeOut();
     void limiterKeepsToTheTerms();
+    void secondSource_data();
+    void secondSource();
     void concurrentRequestsShareOneCall();
     void cacheIsBounded();
     void programRunsFromTheCommandLine();
@@ -258,6 +308,113 @@ void TestFeedService::upstreamTimeOut() {
     QCOMPARE(late->status, 502);
 }
 
+void TestFeedService::secondSource_data() {
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<bool>("nwsOnly");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("expected"); // in the body
+
+    // Fort Lauderdale's observation (22.8 °C, 7.56 km/h, 75.77 %, 16090 m, 101860 Pa), the
+    // forecast's 41 °F by day and 68 °F by night, the hourly forecast's 78 °F.
+    const Setup down = [](RunningFeed& f) {
+        f.upstream.setMode(Mode::ServerError);
+        ServeNws(f.nws);
+    };
+    const auto values = [](const std::string& temp, const std::string& speed,
+                           const std::string& rest) {
+        return QString::fromStdString("text=\"Mostly Cloudy\" code=\"3\" temp=\"" + temp +
+                                      "\"|speed=\"" + speed + "\"|" + rest)
+            .split(u'|');
+    };
+    const QString inHg = QString::number(1018.6 / 33.8638866667, 'f', 2);
+    const QStringList f =
+        values(F(22.8), std::to_string(std::lround(7.56 / 1.609344)),
+               "humidity=\"76\"  visibility=\"10\"  pressure=\"" + inHg.toStdString() +
+                   "\"  rising=\"\"|low=\"68\" high=\"41\"|National Weather Service");
+    QTest::newRow("Open-Meteo down: the NWS answers, f") << down << false << "f" << 200 << f;
+    QTest::newRow("Open-Meteo down: the NWS answers, c")
+        << down << false << "c" << 200
+        << values("23", "8",
+                  "humidity=\"76\"  visibility=\"16\"  pressure=\"1018.6\"|low=\"20\" "
+                  "high=\"5\"");
+    QTest::newRow("the NWS alone")
+        << Setup([](RunningFeed& r) { ServeNws(r.nws); }) << true << "f" << 200 << f;
+    QTest::newRow("null temperature from the hourly period") << Setup([](RunningFeed& r) {
+        r.upstream.setMode(Mode::ServerError);
+        ServeNws(r.nws, NwsSet("temperature", QJsonValue()));
+    }) << false << "f" << 200 << values("78", "5", "humidity=\"76\"");
+    QTest::newRow("a 500, asked once more") << Setup([](RunningFeed& r) {
+        r.upstream.setMode(Mode::ServerError);
+        ServeNws(r.nws, {}, 600, 1);
+    }) << false << "f" << 200 << f;
+    QTest::newRow("both down")
+        << Setup([](RunningFeed& r) { r.upstream.setMode(Mode::ServerError); }) << false << "f"
+        << 502
+        << QStringList{QStringLiteral(
+               "No weather service answered: Open-Meteo: status 500; National Weather "
+               "Service: /points/40.7500,-74.0000: status 404.")};
+    QTest::newRow("a place outside the grid")
+        << Setup([down](RunningFeed& r) {
+               down(r);
+               r.nws.setRoute("/points/30,-85", Route(404, NwsFixture("invalid_point_404.json")));
+           })
+        << false << "f" << 502
+        << QStringList{QStringLiteral(
+               "status 404, InvalidPoint: Unable to provide data for requested point")};
+    QTest::newRow("forecast grid expired") << Setup([down](RunningFeed& r) {
+        down(r);
+        r.nws.setRoute("/gridpoints/TAE/58,65/forecast",
+                       Route(503, NwsFixture("forecast_grid_expired_503.json")));
+    }) << false << "f" << 502 << QStringList{QStringLiteral("status 503, ForecastGridExpired")};
+    QTest::newRow("stale observation")
+        << Setup([](RunningFeed& r) {
+               r.upstream.setMode(Mode::ServerError);
+               ServeNws(r.nws, {}, 2 * 3600 + 600);
+           })
+        << false << "f" << 502
+        << QStringList{QStringLiteral("the latest observation is 130 minutes old")};
+}
+
+void TestFeedService::secondSource() {
+    QFETCH(Setup, setup);
+    QFETCH(bool, nwsOnly);
+    QFETCH(QString, unit);
+    QFETCH(int, status);
+    QFETCH(QStringList, expected);
+    RunningFeed feed([nwsOnly](feed::FeedOptions& o) {
+        if (nwsOnly)
+            o.service.sources = {feed::Source::Nws};
+    });
+    setup(feed);
+    const auto answer = feed.get("/forecastrss?p=10001&u=" + unit.toStdString());
+    QVERIFY(answer);
+    QCOMPARE(answer->status, status);
+    for (const QString& part : expected)
+        QVERIFY2(answer->body.find(part.toStdString()) != std::string::npos, answer->body.c_str());
+    if (status != 200)
+        return;
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(nwsOnly ? 0 : 1));
+    QCOMPARE(feed.nws.lastUserAgent(),
+             std::string("nimbrel-feed/") + feed::kVersion + " (" + feed::kMaintainer + ')');
+    // Computed here for New York's coordinates: the algorithm meets published times elsewhere.
+    const QDate today = QDateTime::currentDateTimeUtc()
+                            .toTimeZone(QTimeZone(QByteArrayLiteral("America/New_York")))
+                            .date();
+    const feed::SunTimes sun =
+        feed::ComputeSunTimes(40.75, -74.0, today.year(), today.month(), today.day());
+    const std::string sunTimes =
+        "sunrise=\"" + feed::SunClockText(sun.sunrise, "America/New_York") + "\" sunset=\"" +
+        feed::SunClockText(sun.sunset, "America/New_York");
+    QVERIFY2(answer->body.find(sunTimes) != std::string::npos, answer->body.c_str());
+    // The point and its stations are asked once a day, not again for the other unit.
+    QVERIFY(!feed.document("10001", unit == u'f' ? "c" : "f").empty());
+    const auto requests = feed.nws.requests();
+    QCOMPARE(std::count_if(requests.begin(), requests.end(),
+                           [](const std::string& r) { return r.starts_with("/points/"); }),
+             2); // the redirect and the canonical point
+}
+
 void TestFeedService::limiterKeepsToTheTerms() {
     RunningFeed feed([](feed::FeedOptions& o) { o.service.limits.perMinute = 2; });
     QVERIFY(!feed.document("90210", "f").empty());
@@ -306,7 +463,9 @@ void TestFeedService::programRunsFromTheCommandLine() {
     QProcess service;
     service.start(program,
                   {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                   QStringLiteral("--upstream"), QString::fromStdString(upstream.baseAddress())});
+                   QStringLiteral("--upstream"), QString::fromStdString(upstream.baseAddress()),
+                   QStringLiteral("--nws-upstream"),
+                   QString::fromStdString(upstream.baseAddress())});
     QVERIFY(service.waitForStarted(5000));
     const std::string request = rawhttp::Request("/forecastrss?p=96813&u=f");
     auto result = rawhttp::Exchange(port, request);
@@ -411,8 +570,8 @@ void TestFeedService::hostile_data() {
         const int port = FreePort();
         service.start(Program(),
                       {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                       QStringLiteral("--upstream"),
-                       QString::fromStdString(trickle.baseAddress())});
+                       QStringLiteral("--upstream"), QString::fromStdString(trickle.baseAddress()),
+                       QStringLiteral("--source"), QStringLiteral("open-meteo")});
         service.setReadChannel(QProcess::StandardError);
         while (!service.canReadLine() && service.waitForReadyRead(5000)) {
         }

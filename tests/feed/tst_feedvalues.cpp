@@ -524,6 +524,14 @@ void TestFeedValues::options_data() {
                                   << 2 << "";
     QTest::newRow("not a web address")
         << QStringList{QStringLiteral("--upstream"), QStringLiteral("ftp://x")} << 2 << "";
+    const auto bad = [](const char* option, const char* value) {
+        return QStringList{QLatin1String(option), QLatin1String(value)};
+    };
+    QTest::newRow("unknown source") << bad("--source", "open-meteo,yahoo") << 2 << "";
+    QTest::newRow("a source twice") << bad("--source", "nws,nws") << 2 << "";
+    QTest::newRow("no source") << bad("--source", "") << 2 << "";
+    QTest::newRow("a line break in the contact") << bad("--contact", "me\r\nX: y") << 2 << "";
+    QTest::newRow("NWS not a web address") << bad("--nws-upstream", "file:///x") << 2 << "";
 }
 
 void TestFeedValues::options() {
