@@ -3,12 +3,9 @@
 // Real api.weather.gov answers from tests/feed/data/nws, moved in time.
 #include <QDateTime>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 inline std::string NwsFixture(const char* name) {
@@ -41,27 +38,8 @@ inline std::int64_t NwsTime(const char* iso) {
     return QDateTime::fromString(QLatin1String(iso), Qt::ISODate).toSecsSinceEpoch();
 }
 
-// The answer with its JSON changed.
-inline std::string NwsEdited(const std::string& answer,
-                             const std::function<void(QJsonObject&)>& edit) {
-    QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(answer)).object();
-    edit(root);
-    return QJsonDocument(root).toJson().toStdString();
-}
-
-// root.properties[name] = value, or root.properties[name].value when that is an object.
-inline std::function<void(QJsonObject&)> NwsSet(const char* name, const QJsonValue& value) {
-    return [=](QJsonObject& root) {
-        QJsonObject p = root.value(QStringLiteral("properties")).toObject();
-        QJsonValue v = p.value(QLatin1String(name));
-        if (v.isObject()) {
-            QJsonObject q = v.toObject();
-            q[QStringLiteral("value")] = value;
-            v = q;
-        } else {
-            v = value;
-        }
-        p[QLatin1String(name)] = v;
-        root[QStringLiteral("properties")] = p;
-    };
+// The first `from` in the answer made `to`.
+inline void NwsReplace(std::string& answer, const std::string& from, const std::string& to) {
+    if (const std::size_t at = answer.find(from); at != std::string::npos)
+        answer.replace(at, from.size(), to);
 }

@@ -150,13 +150,7 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
         const char* agent =
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_USER_AGENT);
         m_userAgent = agent ? agent : "";
-        auto it = m_routes.find(path);
-        for (auto wild = m_routes.begin(); it == m_routes.end() && wild != m_routes.end(); ++wild) {
-            const std::string& key = wild->first;
-            if (key.ends_with('*') && path.starts_with(key.substr(0, key.size() - 1)))
-                it = wild;
-        }
-        if (it != m_routes.end()) {
+        if (const auto it = m_routes.find(path); it != m_routes.end()) {
             route = it->second;
             if (it->second.failFirst > 0) {
                 --it->second.failFirst;

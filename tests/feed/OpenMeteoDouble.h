@@ -58,8 +58,7 @@ public:
     void setDelay(std::chrono::milliseconds delay);
 
     // Answers a path (without the query) with a fixed answer instead, for other services' APIs;
-    // a path ending in '*' stands for every path it begins, below exact ones. `failFirst`
-    // requests get a 500 first.
+    // the first `failFirst` requests get a 500.
     struct Route {
         int status = 200;
         std::string body;

@@ -111,31 +111,31 @@ OpenMeteoDouble::Route Route(int status, std::string body, std::string location 
 // api.weather.gov as the fixtures show it, moved to today in New York: the latest observation
 // ten minutes old, the day and night periods starting at 6:00 and 10:00, the forecast made half
 // an hour ago, the hourly one's first hour holding now.
-void ServeNws(OpenMeteoDouble& nws, const std::function<void(QJsonObject&)>& latest = {},
-              std::int64_t age = 600, int forecastFailures = 0) {
+void ServeNws(OpenMeteoDouble& nws, const std::string& temperature = {}, std::int64_t age = 600,
+              int forecastFailures = 0) {
     const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     const QTimeZone ny(QByteArrayLiteral("America/New_York"));
     const QDateTime six(QDateTime::currentDateTimeUtc().toTimeZone(ny).date(), QTime(6, 0), ny);
-    const std::string made =
-        QDateTime::fromSecsSinceEpoch(now - 1800).toString(Qt::ISODate).toStdString();
-    nws.setRoute("/points/*", Route(301, {}, "/points/30,-85"));
+    const std::int64_t shift = six.toSecsSinceEpoch() - NwsTime("2019-10-13T14:00:00-04:00");
+    nws.setRoute("/points/40.7500,-74.0000", Route(301, {}, "/points/30,-85")); // ZIP 10001
     nws.setRoute("/points/30,-85", Route(200, NwsFixture("points.json")));
     nws.setRoute("/gridpoints/TAE/58,65/stations",
                  Route(200, NwsFixture("gridpoints_stations.json")));
-    const std::string observed = NwsShifted(NwsFixture("stations_observations_latest.json"),
-                                            now - age - NwsTime("2022-03-02T23:53:00Z"));
-    nws.setRoute("/stations/KCMH/observations/latest",
-                 Route(200, latest ? NwsEdited(observed, latest) : observed));
+    std::string observed = NwsShifted(NwsFixture("stations_observations_latest.json"),
+                                      now - age - NwsTime("2022-03-02T23:53:00Z"));
+    if (!temperature.empty())
+        NwsReplace(observed, "22.800000000000001", temperature);
+    nws.setRoute("/stations/KCMH/observations/latest", Route(200, observed));
     nws.setRoute("/stations/KCMH/observations",
                  Route(200, NwsShifted(NwsFixture("stations_observations.json"),
                                        now - 3600 - NwsTime("2019-06-27T10:53:00Z"))));
-    const std::string forecast =
-        NwsShifted(NwsFixture("gridpoints_forecast_us.json"),
-                   six.toSecsSinceEpoch() - NwsTime("2019-10-13T14:00:00-04:00"));
-    nws.setRoute("/gridpoints/TAE/58,65/forecast",
-                 Route(200,
-                       NwsEdited(forecast, NwsSet("generatedAt", QString::fromStdString(made))), {},
-                       forecastFailures));
+    std::string forecast = NwsFixture("gridpoints_forecast_us.json");
+    NwsReplace(forecast, "2019-10-13T18:42:44+00:00", // generatedAt
+               QDateTime::fromSecsSinceEpoch(now - 1800 - shift, QTimeZone::utc())
+                   .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss+00:00"))
+                   .toStdString());
+    forecast = NwsShifted(forecast, shift);
+    nws.setRoute("/gridpoints/TAE/58,65/forecast", Route(200, forecast, {}, forecastFailures));
     nws.setRoute("/gridpoints/TAE/58,65/forecast/hourly",
                  Route(200, NwsShifted(NwsFixture("gridpoints_forecast_hourly_us.json"),
                                        now - 600 - NwsTime("2019-10-15T00:00:00Z"))));
@@ -311,104 +311,85 @@ void TestFeedService::upstreamTimeOut() {
 void TestFeedService::secondSource_data() {
     QTest::addColumn<Setup>("setup");
     QTest::addColumn<bool>("nwsOnly");
-    QTest::addColumn<QString>("unit");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QStringList>("expected"); // in the body
+    QTest::addColumn<QString>("expected"); // parts of the body, between '|'
 
     // Fort Lauderdale's observation (22.8 °C, 7.56 km/h, 75.77 %, 16090 m, 101860 Pa), the
     // forecast's 41 °F by day and 68 °F by night, the hourly forecast's 78 °F.
-    const Setup down = [](RunningFeed& f) {
-        f.upstream.setMode(Mode::ServerError);
-        ServeNws(f.nws);
+    const auto row = [](const char* name, Setup setup, bool nwsOnly, int status,
+                        const std::string& expected) {
+        QTest::newRow(name) << setup << nwsOnly << status << QString::fromStdString(expected);
     };
-    const auto values = [](const std::string& temp, const std::string& speed,
-                           const std::string& rest) {
-        return QString::fromStdString("text=\"Mostly Cloudy\" code=\"3\" temp=\"" + temp +
-                                      "\"|speed=\"" + speed + "\"|" + rest)
-            .split(u'|');
+    const auto down = [](const std::string& temperature = {}, std::int64_t age = 600,
+                         int failures = 0) {
+        return Setup([=](RunningFeed& r) {
+            r.upstream.setMode(Mode::ServerError);
+            ServeNws(r.nws, temperature, age, failures);
+        });
     };
-    const QString inHg = QString::number(1018.6 / 33.8638866667, 'f', 2);
-    const QStringList f =
-        values(F(22.8), std::to_string(std::lround(7.56 / 1.609344)),
-               "humidity=\"76\"  visibility=\"10\"  pressure=\"" + inHg.toStdString() +
-                   "\"  rising=\"\"|low=\"68\" high=\"41\"|National Weather Service");
-    QTest::newRow("Open-Meteo down: the NWS answers, f") << down << false << "f" << 200 << f;
-    QTest::newRow("Open-Meteo down: the NWS answers, c")
-        << down << false << "c" << 200
-        << values("23", "8",
-                  "humidity=\"76\"  visibility=\"16\"  pressure=\"1018.6\"|low=\"20\" "
-                  "high=\"5\"");
-    QTest::newRow("the NWS alone")
-        << Setup([](RunningFeed& r) { ServeNws(r.nws); }) << true << "f" << 200 << f;
-    QTest::newRow("null temperature from the hourly period") << Setup([](RunningFeed& r) {
-        r.upstream.setMode(Mode::ServerError);
-        ServeNws(r.nws, NwsSet("temperature", QJsonValue()));
-    }) << false << "f" << 200 << values("78", "5", "humidity=\"76\"");
-    QTest::newRow("a 500, asked once more") << Setup([](RunningFeed& r) {
-        r.upstream.setMode(Mode::ServerError);
-        ServeNws(r.nws, {}, 600, 1);
-    }) << false << "f" << 200 << f;
-    QTest::newRow("both down")
-        << Setup([](RunningFeed& r) { r.upstream.setMode(Mode::ServerError); }) << false << "f"
-        << 502
-        << QStringList{QStringLiteral(
-               "No weather service answered: Open-Meteo: status 500; National Weather "
-               "Service: /points/40.7500,-74.0000: status 404.")};
-    QTest::newRow("a place outside the grid")
-        << Setup([down](RunningFeed& r) {
-               down(r);
-               r.nws.setRoute("/points/30,-85", Route(404, NwsFixture("invalid_point_404.json")));
-           })
-        << false << "f" << 502
-        << QStringList{QStringLiteral(
-               "status 404, InvalidPoint: Unable to provide data for requested point")};
-    QTest::newRow("forecast grid expired") << Setup([down](RunningFeed& r) {
-        down(r);
-        r.nws.setRoute("/gridpoints/TAE/58,65/forecast",
-                       Route(503, NwsFixture("forecast_grid_expired_503.json")));
-    }) << false << "f" << 502 << QStringList{QStringLiteral("status 503, ForecastGridExpired")};
-    QTest::newRow("stale observation")
-        << Setup([](RunningFeed& r) {
-               r.upstream.setMode(Mode::ServerError);
-               ServeNws(r.nws, {}, 2 * 3600 + 600);
-           })
-        << false << "f" << 502
-        << QStringList{QStringLiteral("the latest observation is 130 minutes old")};
+    const std::string rest = "\"|speed=\"" + std::to_string(std::lround(7.56 / 1.609344)) +
+                             "\"|humidity=\"76\"  visibility=\"10\"  pressure=\"" +
+                             QString::number(1018.6 / 33.8638866667, 'f', 2).toStdString() +
+                             "\"  rising=\"\"|low=\"68\" high=\"41\"|National Weather Service";
+    const std::string values = "text=\"Mostly Cloudy\" code=\"3\" temp=\"" + F(22.8) + rest;
+    row("Open-Meteo down: the NWS answers", down(), false, 200, values);
+    row(
+        "the NWS alone", [](RunningFeed& r) { ServeNws(r.nws); }, true, 200, values);
+    row("null temperature from the hourly period", down("null"), false, 200, "temp=\"78" + rest);
+    row("a 500, asked once more", down({}, 600, 1), false, 200, values);
+    row(
+        "both down", [](RunningFeed& r) { r.upstream.setMode(Mode::ServerError); }, false, 502,
+        "No weather service answered: Open-Meteo: status 500; National Weather Service: "
+        "/points/40.7500,-74.0000: status 404.");
+    row(
+        "a place outside the grid",
+        [down](RunningFeed& r) {
+            down()(r);
+            r.nws.setRoute("/points/30,-85", Route(404, NwsFixture("invalid_point_404.json")));
+        },
+        false, 502, "status 404, InvalidPoint: Unable to provide data for requested point");
+    row(
+        "forecast grid expired",
+        [down](RunningFeed& r) {
+            down()(r);
+            r.nws.setRoute("/gridpoints/TAE/58,65/forecast",
+                           Route(503, NwsFixture("forecast_grid_expired_503.json")));
+        },
+        false, 502, "status 503, ForecastGridExpired");
+    row("stale observation", down({}, 2 * 3600 + 600), false, 502,
+        "the latest observation is 130 minutes old");
 }
 
 void TestFeedService::secondSource() {
     QFETCH(Setup, setup);
     QFETCH(bool, nwsOnly);
-    QFETCH(QString, unit);
     QFETCH(int, status);
-    QFETCH(QStringList, expected);
+    QFETCH(QString, expected);
     RunningFeed feed([nwsOnly](feed::FeedOptions& o) {
         if (nwsOnly)
             o.service.sources = {feed::Source::Nws};
     });
     setup(feed);
-    const auto answer = feed.get("/forecastrss?p=10001&u=" + unit.toStdString());
+    const auto answer = feed.get("/forecastrss?p=10001&u=f");
     QVERIFY(answer);
     QCOMPARE(answer->status, status);
-    for (const QString& part : expected)
+    for (const QString& part : expected.split(u'|'))
         QVERIFY2(answer->body.find(part.toStdString()) != std::string::npos, answer->body.c_str());
     if (status != 200)
         return;
     QCOMPARE(feed.upstream.requestCount(), std::size_t(nwsOnly ? 0 : 1));
     QCOMPARE(feed.nws.lastUserAgent(),
              std::string("nimbrel-feed/") + feed::kVersion + " (" + feed::kMaintainer + ')');
-    // Computed here for New York's coordinates: the algorithm meets published times elsewhere.
-    const QDate today = QDateTime::currentDateTimeUtc()
-                            .toTimeZone(QTimeZone(QByteArrayLiteral("America/New_York")))
-                            .date();
+    // For New York's coordinates: the algorithm meets published times in tst_feednws.
+    const std::string ny = "America/New_York";
+    const QDate today =
+        QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone(QByteArray::fromStdString(ny))).date();
     const feed::SunTimes sun =
         feed::ComputeSunTimes(40.75, -74.0, today.year(), today.month(), today.day());
-    const std::string sunTimes =
-        "sunrise=\"" + feed::SunClockText(sun.sunrise, "America/New_York") + "\" sunset=\"" +
-        feed::SunClockText(sun.sunset, "America/New_York");
-    QVERIFY2(answer->body.find(sunTimes) != std::string::npos, answer->body.c_str());
+    QVERIFY(answer->body.find("sunrise=\"" + feed::SunClockText(sun.sunrise, ny) + "\" sunset=\"" +
+                              feed::SunClockText(sun.sunset, ny)) != std::string::npos);
     // The point and its stations are asked once a day, not again for the other unit.
-    QVERIFY(!feed.document("10001", unit == u'f' ? "c" : "f").empty());
+    QVERIFY(!feed.document("10001", "c").empty());
     const auto requests = feed.nws.requests();
     QCOMPARE(std::count_if(requests.begin(), requests.end(),
                            [](const std::string& r) { return r.starts_with("/points/"); }),

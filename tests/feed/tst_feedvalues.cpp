@@ -529,9 +529,7 @@ void TestFeedValues::options_data() {
     };
     QTest::newRow("unknown source") << bad("--source", "open-meteo,yahoo") << 2 << "";
     QTest::newRow("a source twice") << bad("--source", "nws,nws") << 2 << "";
-    QTest::newRow("no source") << bad("--source", "") << 2 << "";
     QTest::newRow("a line break in the contact") << bad("--contact", "me\r\nX: y") << 2 << "";
-    QTest::newRow("NWS not a web address") << bad("--nws-upstream", "file:///x") << 2 << "";
 }
 
 void TestFeedValues::options() {
