@@ -83,7 +83,7 @@ void FeedService::answer(std::string_view zip, std::string_view unit, const Answ
         }
         m_waiting[key].push_back(done);
     }
-    tryNext({key, place, *units, 0, {}, false});
+    tryNext({key, place, *units, 0, {}, false, {}});
 }
 
 void FeedService::tryNext(Attempt attempt) {
@@ -100,6 +100,9 @@ void FeedService::tryNext(Attempt attempt) {
                 NwsConditions(*answers, attempt.units, QDateTime::currentSecsSinceEpoch());
             if (!result.conditions)
                 return failed(std::move(attempt), SourceName(Source::Nws), result.error);
+            if (!result.warning.empty())
+                std::fprintf(stderr, "nimbrel-feed: no pressure trend for %s: %s\n",
+                             attempt.place->zipText().c_str(), result.warning.c_str());
             finish(attempt, result.conditions, kNwsCreditText);
         });
     }
@@ -111,16 +114,26 @@ void FeedService::tryNext(Attempt attempt) {
         ForecastRequestPath(attempt.place->latitude, attempt.place->longitude, attempt.units);
     if (path.empty())
         return failed(std::move(attempt), SourceName(source), "no usable coordinates");
-    m_upstream.fetch(path, [this, attempt](Upstream::Answer answer) mutable {
-        if (answer.status != 200) {
+    m_upstream.get(path, [this, attempt](const Upstream::Answer& answer) mutable {
+        const std::optional<std::string> reason = RefusalReason(answer.body);
+        if (answer.status == 0)
             return failed(std::move(attempt), SourceName(Source::OpenMeteo),
-                          answer.status == 0 ? "no answer from " + m_settings.upstream
-                                             : "status " + std::to_string(answer.status));
+                          "no answer from " + m_settings.upstream);
+        if (answer.status != 200 || reason) {
+            const std::string why = reason ? *reason : "status " + std::to_string(answer.status);
+            attempt.refusal = std::make_shared<const std::string>(
+                "Open-Meteo refused the request: " + why + "\n");
+            return failed(std::move(attempt), SourceName(Source::OpenMeteo),
+                          "refused the request (status " + std::to_string(answer.status) +
+                              "): " + why);
         }
         const ForecastResult forecast = ParseForecast(answer.body, attempt.units);
         if (!forecast.conditions)
             return failed(std::move(attempt), SourceName(Source::OpenMeteo),
                           "unusable answer: " + forecast.error);
+        if (!forecast.warning.empty())
+            std::fprintf(stderr, "nimbrel-feed: no pressure trend for %s: %s\n",
+                         attempt.place->zipText().c_str(), forecast.warning.c_str());
         finish(attempt, forecast.conditions, kCreditText);
     });
 }
@@ -170,16 +183,16 @@ void FeedService::finish(const Attempt& attempt, const std::optional<Conditions>
             m_failedAt[key] = Clock::now();
         }
     }
+    const Outcome outcome = attempt.limited ? Outcome::Limited : Outcome::Failed;
     Reply reply;
-    if (document) {
+    if (document)
         reply = Reply{200, document, true, Seconds(m_settings.freshFor)};
-    } else if (attempt.source > 1) {
-        reply = fallback(key, attempt.limited ? Outcome::Limited : Outcome::Failed,
+    else if (attempt.source > 1)
+        reply = fallback(key, outcome,
                          std::make_shared<const std::string>(
                              "No weather service answered: " + attempt.failures + ".\n"));
-    } else {
-        reply = fallback(key, attempt.limited ? Outcome::Limited : Outcome::Failed);
-    }
+    else
+        reply = fallback(key, outcome, attempt.refusal);
     for (const Answered& done : waiting)
         done(reply);
 }
@@ -190,7 +203,7 @@ bool FeedService::failedLately(const std::string& key, Clock::time_point now) co
 }
 
 Reply FeedService::fallback(const std::string& key, Outcome outcome,
-                            const std::shared_ptr<const std::string>& reason) {
+                            std::shared_ptr<const std::string> refusal) {
     static const auto failed = Text("The weather service did not answer.\n");
     static const auto limited = Text("Too many weather requests; try again later.\n");
     const auto now = Clock::now();
@@ -199,7 +212,7 @@ Reply FeedService::fallback(const std::string& key, Outcome outcome,
         return {200, cached->document, true, 0};
     if (outcome == Outcome::Limited)
         return {503, limited, false};
-    return {502, reason ? reason : failed, false};
+    return {502, refusal ? std::move(refusal) : failed, false};
 }
 
 } // namespace feed

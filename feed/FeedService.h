@@ -84,10 +84,11 @@ private:
         std::size_t source = 0;
         std::string failures; // each source's, "Open-Meteo: no answer; …"
         bool limited = false;
+        std::shared_ptr<const std::string> refusal; // Open-Meteo's, in its words
     };
 
     Reply fallback(const std::string& key, Outcome outcome,
-                   const std::shared_ptr<const std::string>& reason = {});
+                   std::shared_ptr<const std::string> refusal = {});
     void tryNext(Attempt attempt);
     void failed(Attempt attempt, std::string_view source, const std::string& reason);
     void finish(const Attempt& attempt, const std::optional<Conditions>& conditions,

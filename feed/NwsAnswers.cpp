@@ -324,6 +324,7 @@ Conditions Read(const NwsAnswers& a, UnitSystem units, std::int64_t now) {
     Conditions c;
     const LocalDateTime today = LocalAt(now, zone);
     c.date = DateText(today);
+    c.utcOffsetSeconds = QDateTime::fromSecsSinceEpoch(now, zone).offsetFromUtc();
     c.observed = IsoText(LocalAt(observation.time, zone));
     c.condition = observation.text;
     if (c.condition.empty()) {
@@ -484,9 +485,13 @@ std::vector<std::string> NwsMissingValues(const NwsAnswers& answers, std::int64_
 
 ForecastResult NwsConditions(const NwsAnswers& answers, UnitSystem units, std::int64_t now) {
     try {
-        return {Read(answers, units, now), {}};
+        Conditions c = Read(answers, units, now);
+        std::string warning;
+        if (c.trend.empty())
+            warning = "no pressure from the nearest station within an hour of three hours ago";
+        return {std::move(c), {}, std::move(warning)};
     } catch (const Failure& failure) {
-        return {std::nullopt, failure.reason};
+        return {std::nullopt, failure.reason, {}};
     }
 }
 

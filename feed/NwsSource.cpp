@@ -58,7 +58,7 @@ void NwsSource::get(const std::string& path, Got got, bool again) {
     if (!m_limiter.tryAcquire(RateLimiter::Clock::now()))
         return got(std::nullopt,
                    "over this service's call budget for the National Weather Service");
-    m_upstream.fetch(path, [this, path, got = std::move(got), again](Upstream::Answer answer) {
+    m_upstream.get(path, [this, path, got = std::move(got), again](Upstream::Answer answer) {
         if (answer.status == 200)
             return got(std::move(answer.body), {});
         // Its 500s are mostly momentary; a 503 (an expired forecast grid) is not.

@@ -9,7 +9,7 @@ std::once_flag curlStarted;
 
 struct Upstream::Call {
     CURL* easy = nullptr;
-    Fetched done;
+    Done done;
     std::string body;
     std::size_t headerBytes = 0;
 
@@ -47,13 +47,6 @@ Upstream::~Upstream() {
 }
 
 void Upstream::get(const std::string& pathAndQuery, Done done) {
-    fetch(pathAndQuery, [done = std::move(done)](Answer answer) {
-        done(answer.status == 200 ? std::optional<std::string>(std::move(answer.body))
-                                  : std::nullopt);
-    });
-}
-
-void Upstream::fetch(const std::string& pathAndQuery, Fetched done) {
     auto call = std::make_unique<Call>();
     call->done = std::move(done);
     call->easy = curl_easy_init();

@@ -159,6 +159,8 @@ private Q_SLOTS:
     void refusals();
     void upstreamFailure_data();
     void upstreamFailure();
+    void openMeteoRefuses_data();
+    void openMeteoRefuses();
     void upstreamTimeOut();
     void limiterKeepsToTheTerms();
     void secondSource_data();
@@ -286,6 +288,45 @@ void TestFeedService::upstreamFailure() {
     QVERIFY(feed.document("10001", "c").find(" temp=\"30\"") != std::string::npos);
 }
 
+// Open-Meteo's refusals carry a reason (see tests/feed/data/SOURCES.md); the log and the answer
+// name it.
+void TestFeedService::openMeteoRefuses_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("reason");
+
+    const auto refusal = [](const char* reason) {
+        return QStringLiteral("{\"error\":true,\"reason\":\"%1\"}").arg(QString::fromUtf8(reason));
+    };
+    const char* latitude = "Latitude must be in range of -90 to 90°. Given: 999.0.";
+    QTest::newRow("400") << 400 << refusal(latitude)
+                         << "Latitude must be in range of -90 to 90?. Given: 999.0.";
+    for (const char* reason :
+         {"Minutely API request limit exceeded. Please try again in one minute.",
+          "Hourly API request limit exceeded. Please try again in the next hour.",
+          "Daily API request limit exceeded. Please try again tomorrow."})
+        QTest::addRow("429 %.6s", reason) << 429 << refusal(reason) << reason;
+    QTest::newRow("503 from a proxy") << 503 << "<html>Service Unavailable</html>"
+                                      << "status 503";
+    QTest::newRow("200 with an error")
+        << 200 << refusal("Cannot initialize") << "Cannot initialize";
+    QTest::newRow("reason with a line break")
+        << 400 << refusal("Bad\\r\\nX-Injected: 1") << "Bad??X-Injected: 1";
+}
+
+void TestFeedService::openMeteoRefuses() {
+    QFETCH(int, status);
+    QFETCH(QString, body);
+    QFETCH(QString, reason);
+    RunningFeed feed([](feed::FeedOptions& o) { o.service.sources = {feed::Source::OpenMeteo}; });
+    feed.upstream.serve(status, body.toStdString());
+    const auto answer = feed.get("/forecastrss?p=99723&u=f");
+    QVERIFY(answer);
+    QCOMPARE(answer->status, 502);
+    QCOMPARE(QString::fromStdString(answer->body),
+             QStringLiteral("Open-Meteo refused the request: %1\n").arg(reason));
+}
+
 void TestFeedService::upstreamTimeOut() {
     RunningFeed feed([](feed::FeedOptions& o) {
         o.service.freshFor = 0ms;
@@ -339,8 +380,8 @@ void TestFeedService::secondSource_data() {
     row("a 500, asked once more", down({}, 600, 1), false, 200, values);
     row(
         "both down", [](RunningFeed& r) { r.upstream.setMode(Mode::ServerError); }, false, 502,
-        "No weather service answered: Open-Meteo: status 500; National Weather Service: "
-        "/points/40.7500,-74.0000: status 404.");
+        "No weather service answered: Open-Meteo: refused the request (status 500): Internal "
+        "error; National Weather Service: /points/40.7500,-74.0000: status 404.");
     row(
         "a place outside the grid",
         [down](RunningFeed& r) {
