@@ -1,7 +1,5 @@
 #include "feed/Upstream.h"
 
-#include "feed/FeedBuild.h"
-
 namespace feed {
 namespace {
 
@@ -31,12 +29,13 @@ struct Upstream::Call {
     }
 };
 
-Upstream::Upstream(std::string baseAddress, std::chrono::milliseconds timeout)
+Upstream::Upstream(std::string baseAddress, std::chrono::milliseconds timeout, Options options)
     : m_baseAddress(std::move(baseAddress))
-    , m_timeout(timeout) {
+    , m_timeout(timeout)
+    , m_options(std::move(options)) {
     std::call_once(curlStarted, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_multi = curl_multi_init();
-    m_headers = curl_slist_append(m_headers, "Accept: application/json");
+    m_headers = curl_slist_append(m_headers, ("Accept: " + m_options.accept).c_str());
     m_thread = std::thread([this] { run(); });
 }
 
@@ -54,10 +53,14 @@ void Upstream::get(const std::string& pathAndQuery, Done done) {
     CURL* easy = call->easy;
     const std::string url = m_baseAddress + pathAndQuery;
     const long timeout = static_cast<long>(m_timeout.count());
-    const std::string agent = std::string("nimbrel-feed/") + kVersion;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, m_options.userAgent.c_str());
+    if (m_options.followRedirects) {
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 3L);
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
@@ -79,7 +82,7 @@ void Upstream::get(const std::string& pathAndQuery, Done done) {
             return;
         }
     }
-    call->done(std::nullopt);
+    call->done({});
 }
 
 void Upstream::abandon() {
@@ -88,12 +91,12 @@ void Upstream::abandon() {
     curl_multi_wakeup(m_multi);
 }
 
-void Upstream::finish(CURL* easy, bool ok) {
+void Upstream::finish(CURL* easy, long status) {
     curl_multi_remove_handle(m_multi, easy);
     const auto it = m_running.find(easy);
     std::unique_ptr<Call> call = std::move(it->second);
     m_running.erase(it);
-    call->done(ok ? std::optional<std::string>(std::move(call->body)) : std::nullopt);
+    call->done(status > 0 ? Answer{status, std::move(call->body)} : Answer{});
 }
 
 void Upstream::run() {
@@ -118,19 +121,19 @@ void Upstream::run() {
                 continue;
             long status = 0;
             curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-            finish(message->easy_handle, message->data.result == CURLE_OK && status == 200);
+            finish(message->easy_handle, message->data.result == CURLE_OK ? status : 0);
         }
         curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
     }
     while (!m_running.empty())
-        finish(m_running.begin()->first, false);
+        finish(m_running.begin()->first, 0);
     std::vector<std::unique_ptr<Call>> queued;
     {
         const std::lock_guard lock(m_mutex);
         queued.swap(m_queued);
     }
     for (const std::unique_ptr<Call>& call : queued)
-        call->done(std::nullopt);
+        call->done({});
 }
 
 } // namespace feed

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -59,11 +60,21 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
         {QStringLiteral("pressure_msl"), QStringLiteral("hPa")},
         {QStringLiteral("visibility"), fahrenheit ? QStringLiteral("ft") : QStringLiteral("m")},
     };
-    QJsonArray hourlyTimes, hourlyPressure;
+    QJsonArray hourlyTimes, hourlyPressure, hourlyVisibility;
     for (int i = -3; i <= 0; ++i) {
         hourlyTimes.append(HoursFrom(w.now, i));
         hourlyPressure.append(
             Rounded(w.pressureHpa3hAgo + (w.pressureHpa - w.pressureHpa3hAgo) * (i + 3) / 3, 1));
+        hourlyVisibility.append(current.value(QStringLiteral("visibility")));
+    }
+    QJsonObject hourlyUnits{{QStringLiteral("time"), QStringLiteral("iso8601")},
+                            {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}};
+    QJsonObject hourly{{QStringLiteral("time"), hourlyTimes},
+                       {QStringLiteral("pressure_msl"), hourlyPressure}};
+    if (query.find("hourly=pressure_msl,visibility") != std::string::npos) {
+        hourlyUnits[QStringLiteral("visibility")] =
+            currentUnits.value(QStringLiteral("visibility"));
+        hourly[QStringLiteral("visibility")] = hourlyVisibility;
     }
     const QString today = QString::fromStdString(w.now.substr(0, 10));
     return QJsonObject{
@@ -76,11 +87,8 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
         {QStringLiteral("elevation"), 80.0},
         {QStringLiteral("current_units"), currentUnits},
         {QStringLiteral("current"), current},
-        {QStringLiteral("hourly_units"),
-         QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
-                     {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}}},
-        {QStringLiteral("hourly"), QJsonObject{{QStringLiteral("time"), hourlyTimes},
-                                               {QStringLiteral("pressure_msl"), hourlyPressure}}},
+        {QStringLiteral("hourly_units"), hourlyUnits},
+        {QStringLiteral("hourly"), hourly},
         {QStringLiteral("daily_units"),
          QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
                      {QStringLiteral("temperature_2m_max"), temperatureUnit},
@@ -142,9 +150,20 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
     DoubleWeather weather;
     std::function<void(QJsonObject&)> tweak;
     Mode mode = Mode::Answer;
+    std::optional<Route> route;
     {
         std::unique_lock lock(m_mutex);
         m_requests.push_back(target);
+        const char* agent =
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_USER_AGENT);
+        m_userAgent = agent ? agent : "";
+        if (const auto it = m_routes.find(path); it != m_routes.end()) {
+            route = it->second;
+            if (it->second.failFirst > 0) {
+                --it->second.failFirst;
+                route->status = 500;
+            }
+        }
         weather = m_weather;
         tweak = m_tweak;
         mode = m_mode;
@@ -153,13 +172,20 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
     }
     int status = 200;
     std::string body;
-    if (path != "/v1/forecast") {
+    if (route) {
+        status = route->status;
+        body = route->body;
+    } else if (path != "/v1/forecast") {
         status = 404;
     } else if (mode == Mode::ServerError) {
         status = 500;
         body = "{\"error\":true,\"reason\":\"Internal error\"}";
     } else if (mode == Mode::Garbage) {
         body = "<html>Gateway timeout</html>";
+    } else if (mode == Mode::Recorded) {
+        const std::lock_guard lock(m_mutex);
+        status = m_recordedStatus;
+        body = m_recordedBody;
     } else {
         QJsonObject answer = OpenMeteoAnswer(weather, query);
         if (tweak)
@@ -170,6 +196,8 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
         MHD_create_response_from_buffer(body.size(), body.data(), MHD_RESPMEM_MUST_COPY);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
                             "application/json; charset=utf-8");
+    if (route && !route->location.empty())
+        MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, route->location.c_str());
     const MHD_Result queued =
         MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
@@ -195,9 +223,26 @@ void OpenMeteoDouble::setMode(Mode mode) {
     m_mode = mode;
 }
 
+void OpenMeteoDouble::serve(int status, std::string body) {
+    const std::lock_guard lock(m_mutex);
+    m_mode = Mode::Recorded;
+    m_recordedStatus = status;
+    m_recordedBody = std::move(body);
+}
+
 void OpenMeteoDouble::setDelay(std::chrono::milliseconds delay) {
     const std::lock_guard lock(m_mutex);
     m_delay = delay;
+}
+
+void OpenMeteoDouble::setRoute(const std::string& path, Route route) {
+    const std::lock_guard lock(m_mutex);
+    m_routes[path] = std::move(route);
+}
+
+std::string OpenMeteoDouble::lastUserAgent() const {
+    const std::lock_guard lock(m_mutex);
+    return m_userAgent;
 }
 
 std::vector<std::string> OpenMeteoDouble::requests() const {
