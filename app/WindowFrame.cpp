@@ -52,10 +52,14 @@ protected:
         // Sent before the window is mapped. The offscreen platform offers the X11 interface too,
         // without a connection.
         if (event->type() == QEvent::Show && QGuiApplication::platformName() == u"xcb") {
+            auto* window = static_cast<QWidget*>(watched);
             if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-                x11 && x11->connection())
-                askSkipTaskbar(x11->connection(),
-                               static_cast<xcb_window_t>(static_cast<QWidget*>(watched)->winId()));
+                x11 && x11->connection()) {
+                askSkipTaskbar(x11->connection(), static_cast<xcb_window_t>(window->winId()));
+                // Window managers such as openbox give no focus to a window that skips the
+                // taskbar when it maps; Qt asks for it once the window is mapped.
+                window->activateWindow();
+            }
         }
         return false;
     }

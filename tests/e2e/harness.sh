@@ -199,7 +199,8 @@ start_sni_panel() {
   lxqt-panel >"$E2E_DIR/lxqt-panel.log" 2>&1 &
   E2E_PIDS+=($!)
   wait_for 10 sni_watcher_up || skip "lxqt-panel could not start: $(tail -n 3 "$E2E_DIR/lxqt-panel.log")"
-  PANEL_WINDOW=$(xdotool search --name '^LXQt Panel$' | head -n 1)
+  wait_for 10 xdotool search --onlyvisible --name '^LXQt Panel$' || skip "lxqt-panel shows no panel"
+  PANEL_WINDOW=$(xdotool search --onlyvisible --name '^LXQt Panel$' | head -n 1)
 }
 sni_watcher_up() {
   dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames |
