@@ -14,13 +14,22 @@ std::string Usage() {
     return std::string("Usage: nimbrel-feed [options]\n"
                        "Answers GET /forecastrss?p=ZIP&u=f|c with a weather feed document made "
                        "from Open-Meteo's\n"
-                       "forecast.\n\n"
+                       "forecast, or from the National Weather Service's when Open-Meteo fails.\n\n"
                        "  --listen HOST:PORT       address to listen on (default ") +
            kDefaultHost + ":" + std::to_string(kDefaultPort) +
            "), unless systemd\n"
            "                           hands over a listening socket (LISTEN_FDS)\n"
-           "  --upstream URL           weather service base address (default "
+           "  --source LIST            weather services in the order asked, the next when one "
+           "fails\n"
+           "                           (default open-meteo,nws)\n"
+           "  --upstream URL           Open-Meteo's base address (default "
            "https://api.open-meteo.com)\n"
+           "  --nws-upstream URL       the National Weather Service's base address (default\n"
+           "                           https://api.weather.gov)\n"
+           "  --contact TEXT           whom the services may write to, in the User-Agent\n"
+           "                           (default " +
+           std::string(kMaintainer) +
+           ")\n"
            "  --upstream-timeout MS    time-out of an upstream call (default 10000); a whole call\n"
            "                           gets three times this\n"
            "  --fresh SECONDS          serve a cached answer this long without asking again "
@@ -94,6 +103,38 @@ bool ParseListen(const std::string& text, FeedOptions& options) {
     return true;
 }
 
+std::optional<std::vector<Source>> ParseSources(const std::string& text) {
+    std::vector<Source> sources;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = std::min(text.find(',', at), text.size());
+        const std::string name = text.substr(at, end - at);
+        const Source source = name == "nws" ? Source::Nws : Source::OpenMeteo;
+        if ((name != "nws" && name != "open-meteo") ||
+            std::find(sources.begin(), sources.end(), source) != sources.end())
+            return std::nullopt;
+        sources.push_back(source);
+        at = end + 1;
+    }
+    return sources;
+}
+
+bool Sources(const std::string& text, std::vector<Source>& target) {
+    const auto sources = ParseSources(text);
+    if (sources)
+        target = *sources;
+    return sources.has_value();
+}
+
+// It goes into a request header.
+bool Contact(const std::string& text, std::string& target) {
+    if (text.empty() || text.size() > 200 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c < 127; }))
+        return false;
+    target = text;
+    return true;
+}
+
 // Every option that takes a value, once: the command line and the environment both read this.
 struct Setting {
     const char* name;
@@ -104,7 +145,10 @@ using O = FeedOptions;
 using S = const std::string;
 constexpr Setting kSettings[] = {
     {"--listen", [](S& v, O& o) { return ParseListen(v, o); }},
+    {"--source", [](S& v, O& o) { return Sources(v, o.service.sources); }},
     {"--upstream", [](S& v, O& o) { return WebAddress(v, o.service.upstream); }},
+    {"--nws-upstream", [](S& v, O& o) { return WebAddress(v, o.service.nwsUpstream); }},
+    {"--contact", [](S& v, O& o) { return Contact(v, o.service.contact); }},
     {"--upstream-timeout",
      [](S& v, O& o) { return Milliseconds(v, 1, 600000, o.service.upstreamTimeout); }},
     {"--fresh", [](S& v, O& o) { return Seconds(v, o.service.freshFor); }},

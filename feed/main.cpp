@@ -47,9 +47,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nimbrel-feed: %s\n", server.error().c_str());
         return 1;
     }
+    const feed::ServiceSettings& service = options.service;
+    std::string sources;
+    for (const feed::Source source : service.sources)
+        sources += (sources.empty() ? "" : ", then ") +
+                   (source == feed::Source::OpenMeteo ? service.upstream : service.nwsUpstream);
     const std::string where = handedOver ? "the socket from systemd, port " : options.host + ":";
     std::fprintf(stderr, "nimbrel-feed: listening on %s%d, weather from %s\n", where.c_str(),
-                 server.port(), options.service.upstream.c_str());
+                 server.port(), sources.c_str());
     int signal = 0;
     sigwait(&stopSignals, &signal);
     server.stop();

@@ -553,6 +553,12 @@ void TestFeedValues::options_data() {
         << -1
         << "127.0.0.1:8 https://api.open-meteo.com 10000 600000 3600000 10000 500/4500/9000 2 "
            "60000 4096 5000";
+    const auto bad = [](const char* option, const char* value) {
+        return QStringList{QLatin1String(option), QLatin1String(value)};
+    };
+    QTest::newRow("unknown source") << bad("--source", "open-meteo,yahoo") << 2 << "";
+    QTest::newRow("a source twice") << bad("--source", "nws,nws") << 2 << "";
+    QTest::newRow("a line break in the contact") << bad("--contact", "me\r\nX: y") << 2 << "";
 }
 
 void TestFeedValues::options() {
