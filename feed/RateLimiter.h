@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string_view>
 
 namespace feed {
 
@@ -21,6 +22,9 @@ struct CallLimits {
 // places new today, however many, spend only the rest.
 inline constexpr std::size_t kKeptForKnownPlacesPercent = 20;
 
+// The reason a source gives when its limiter refuses a call.
+inline constexpr std::string_view kOverBudget = "over this service's call budget";
+
 // Sliding-window limiter: a call is allowed only when it keeps every window within its limit.
 // Safe to share between threads.
 class RateLimiter final {
@@ -31,7 +35,7 @@ public:
 
     // Records a call of the given weight (tenths of a call) and returns true, or returns false
     // and records nothing. A place new today may not spend the share kept for known ones.
-    bool tryAcquire(Clock::time_point now, unsigned weightTenths, bool knownPlace);
+    bool tryAcquire(Clock::time_point now, unsigned weightTenths = 10, bool knownPlace = true);
 
 private:
     struct Call {

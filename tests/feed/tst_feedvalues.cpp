@@ -433,28 +433,28 @@ void TestFeedValues::limiterKeepsEveryWindow() {
     const auto t0 = RateLimiter::Clock::time_point(48h);
     RateLimiter minute(CallLimits{3, 100, 100});
     for (int i = 0; i < 3; ++i)
-        QVERIFY(minute.tryAcquire(t0 + i * 1s, 10, true));
-    QVERIFY(!minute.tryAcquire(t0 + 59s, 10, true));
-    QVERIFY(minute.tryAcquire(t0 + 61s, 10, true)); // the first call has left the minute
+        QVERIFY(minute.tryAcquire(t0 + i * 1s));
+    QVERIFY(!minute.tryAcquire(t0 + 59s));
+    QVERIFY(minute.tryAcquire(t0 + 61s)); // the first call has left the minute
 
     RateLimiter hour(CallLimits{100, 4, 100});
     for (int i = 0; i < 4; ++i)
-        QVERIFY(hour.tryAcquire(t0 + i * 10min, 10, true));
-    QVERIFY(!hour.tryAcquire(t0 + 59min, 10, true));
-    QVERIFY(hour.tryAcquire(t0 + 61min, 10, true));
+        QVERIFY(hour.tryAcquire(t0 + i * 10min));
+    QVERIFY(!hour.tryAcquire(t0 + 59min));
+    QVERIFY(hour.tryAcquire(t0 + 61min));
 
     RateLimiter day(CallLimits{100, 100, 5});
     for (int i = 0; i < 5; ++i)
-        QVERIFY(day.tryAcquire(t0 + i * 2h, 10, true));
-    QVERIFY(!day.tryAcquire(t0 + 23h, 10, true));
-    QVERIFY(day.tryAcquire(t0 + 24h + 1s, 10, true));
+        QVERIFY(day.tryAcquire(t0 + i * 2h));
+    QVERIFY(!day.tryAcquire(t0 + 23h));
+    QVERIFY(day.tryAcquire(t0 + 24h + 1s));
 
     // Refused calls do not count.
     RateLimiter strict(CallLimits{1, 100, 100});
-    QVERIFY(strict.tryAcquire(t0, 10, true));
+    QVERIFY(strict.tryAcquire(t0));
     for (int i = 1; i < 50; ++i)
-        QVERIFY(!strict.tryAcquire(t0 + i * 1s, 10, true));
-    QVERIFY(strict.tryAcquire(t0 + 61s, 10, true));
+        QVERIFY(!strict.tryAcquire(t0 + i * 1s));
+    QVERIFY(strict.tryAcquire(t0 + 61s));
 
     // Our request weighs 1.2 calls (12 variables): two fit in 3, a place new today spends at most
     // 80% of it and a place known from an earlier day the rest.
@@ -546,6 +546,12 @@ void TestFeedValues::options_data() {
                                   << 2 << "";
     QTest::newRow("not a web address")
         << QStringList{QStringLiteral("--upstream"), QStringLiteral("ftp://x")} << 2 << "";
+    const auto bad = [](const char* option, const char* value) {
+        return QStringList{QLatin1String(option), QLatin1String(value)};
+    };
+    QTest::newRow("unknown source") << bad("--source", "open-meteo,yahoo") << 2 << "";
+    QTest::newRow("a source twice") << bad("--source", "nws,nws") << 2 << "";
+    QTest::newRow("a line break in the contact") << bad("--contact", "me\r\nX: y") << 2 << "";
 }
 
 void TestFeedValues::options() {
