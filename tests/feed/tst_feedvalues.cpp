@@ -555,7 +555,7 @@ void TestFeedValues::options_data() {
                                                 QStringLiteral("$NIMBREL_FEED_THREADS=")}
                                  << -1
                                  << QStringLiteral("%1:%2 http://u 10000 600000 3600000 10000 "
-                                                   "500/4500/7 2 60000 4096 5000")
+                                                   "540/4500/7 2 60000 4096 5000")
                                         .arg(QLatin1String(kDefaultHost))
                                         .arg(kDefaultPort);
     QTest::newRow("bad environment value")
@@ -567,7 +567,7 @@ void TestFeedValues::options_data() {
         << QStringList{QStringLiteral("$NIMBREL_FEED_LISTEN=[::1]:9"), QStringLiteral("--listen"),
                        QStringLiteral("127.0.0.1:8")}
         << -1
-        << "127.0.0.1:8 https://api.open-meteo.com 10000 600000 3600000 10000 500/4500/9000 2 "
+        << "127.0.0.1:8 https://api.open-meteo.com 10000 600000 3600000 10000 540/4500/9000 2 "
            "60000 4096 5000";
     const auto bad = [](const char* option, const char* value) {
         return QStringList{QLatin1String(option), QLatin1String(value)};
