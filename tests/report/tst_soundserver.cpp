@@ -1,6 +1,6 @@
 #include "report/Announce.h"
 #include "report/Chime.h"
-#include "report/EspeakEngine.h"
+#include "report/VoiceEngine.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -243,7 +243,7 @@ void TestSoundServer::withoutServerSpeakFailsAndChimeReturnsAtOnce() {
     qInfo("chime without a sound server returned after %lld ms", chimeMs);
     QVERIFY2(chimeMs < 500, qPrintable(QStringLiteral("%1 ms").arg(chimeMs)));
 
-    std::unique_ptr<SpeechEngine> engine = CreateEspeakEngine();
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
     QVERIFY(engine);
     timer.restart();
     try {
@@ -280,11 +280,11 @@ void TestSoundServer::announcementChimesThenSpeaks() {
     const Sound chime = LoadChimeSound(chimePath());
     const long long chimeLength = static_cast<long long>(chime.samples.size());
     const long long chimeLastLoud = lastLoud(chime.samples);
-    const Samples opening = EspeakEngine().Synthesise(report.opening);
+    const Samples opening = VoiceEngine().Synthesise(report.opening);
     const long long speechLead = firstLoud(opening);
     QVERIFY(speechLead >= 0);
 
-    std::unique_ptr<SpeechEngine> engine = CreateEspeakEngine();
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
     QVERIFY(engine);
     std::vector<int> delays;
     for (int run = 0; run < 5; ++run) {
@@ -356,11 +356,11 @@ void TestSoundServer::purgeSilencesEarlierSpeech() {
         "evening, with a low of thirty eight and a high of fifty two. Winds from the north "
         "west at twelve miles per hour, gusting to twenty.");
     const QString last = QStringLiteral("Good evening.");
-    EspeakEngine reference;
+    VoiceEngine reference;
     QVERIFY(reference.Synthesise(longText).size() > size_t(kRate) * 8);
     const auto lastLength = static_cast<long long>(reference.Synthesise(last).size());
 
-    std::unique_ptr<SpeechEngine> engine = CreateEspeakEngine();
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
     QVERIFY(engine);
     QVERIFY(m_server->startRecording());
     engine->Speak(longText, SpeechEngine::SVSFlagsAsync);
