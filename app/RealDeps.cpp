@@ -84,11 +84,6 @@ void describeSoundStreams() {
     // role: an event role could let do-not-disturb silence an announcement.
     if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
         qputenv("PULSE_PROP_application.icon_name", "nimbrel");
-    // A short stream buffer: the chime has been heard soon after its last sample is written
-    // (at most 50 ms later), so the speech, written right behind it on the same stream, follows
-    // without a gap.
-    if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
-        qputenv("PULSE_LATENCY_MSEC", "50");
 }
 
 } // namespace

@@ -44,8 +44,7 @@ public:
         for (; m_at < static_cast<double>(count - 1); m_at += m_step) {
             const auto left = static_cast<long>(std::floor(m_at));
             const double part = m_at - static_cast<double>(left);
-            const double value =
-                gain * (sample(left) * (1.0 - part) + sample(left + 1) * part);
+            const double value = gain * (sample(left) * (1.0 - part) + sample(left + 1) * part);
             out.push_back(static_cast<short>(std::clamp(std::lround(value), -32767L, 32767L)));
         }
         m_at -= static_cast<double>(count);

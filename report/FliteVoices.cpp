@@ -21,8 +21,6 @@ constexpr FliteVoice kVoices[] = {
     {"cmu_us_kal", "English (America), Flite kal (male, older voice, telephone quality)", 0.9},
 };
 
-
-
 constexpr QLatin1StringView kIdPrefix("flite:");
 
 QString libraryFile(const QString& name) {
@@ -79,8 +77,7 @@ VoiceTokens List(const QStringList& dirs) {
     for (const FliteVoice& voice : kVoices) {
         const QString id = kIdPrefix + QLatin1StringView(voice.name);
         if (!LibraryPath(id, dirs).isEmpty())
-            voices.push_back(
-                {id, QString::fromLatin1(voice.description), QStringLiteral("en-us")});
+            voices.push_back({id, QString::fromLatin1(voice.description), QStringLiteral("en-us")});
     }
     return voices;
 }

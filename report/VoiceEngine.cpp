@@ -53,7 +53,8 @@ struct VoiceEngine::State {
     bool purgeWaitsForChime = false;          // the chime's stream goes to the worker when done
     QString voiceId;
     size_t family = 0;
-    std::optional<NimbrelError> failure; // of an earlier text or the chime, told by the next Speak
+    std::optional<NimbrelError> failure;      // of an earlier text, told by the next Speak
+    std::optional<NimbrelError> chimeFailure; // the chime's stream is dead: told by the purge
     bool stop = false;
     std::atomic<bool> closing{false}; // stop, read without the lock
     int threads = 0;
@@ -125,11 +126,16 @@ void VoiceEngine::State::playChime(const QString& path, const std::function<void
         std::lock_guard lock(mutex);
         std::erase(chiming, out.get());
         if (stop || !played) {
+            // The sound server is gone or frozen: the speech that waits for this stream, or
+            // else the next announcement's, says so instead of waiting on the server again.
             dead = std::move(out);
-            if (purgeWaitsForChime && !stop)
-                failure.emplace(ErrorCode::SpeechNoAudioDevice,
-                                opened ? QStringLiteral("the sound server stopped taking sound")
-                                       : opened.error());
+            const NimbrelError why(ErrorCode::SpeechNoAudioDevice,
+                                   opened ? QStringLiteral("the sound server stopped taking sound")
+                                          : opened.error());
+            if (purgeWaitsForChime)
+                failure = why;
+            else
+                chimeFailure = why;
             purgeWaitsForChime = false;
         } else if (purgeWaitsForChime) {
             nextDevice = std::move(out);
@@ -280,6 +286,12 @@ void VoiceEngine::Speak(const QString& text, int flags) {
         if (flags & SVSFPurgeBeforeSpeak) {
             state.queue.clear();
             ++state.generation;
+            if (state.chimeFailure) {
+                const NimbrelError failure = *state.chimeFailure;
+                state.chimeFailure.reset();
+                state.wake.notify_all();
+                throw failure;
+            }
             if (state.chimeDevice)
                 state.nextDevice = std::move(state.chimeDevice);
             else if (!state.chiming.empty())
@@ -310,6 +322,7 @@ void VoiceEngine::Chime(const QString& path, std::function<void()> heard) {
     {
         std::lock_guard lock(m_state->mutex);
         family = m_state->family;
+        m_state->chimeFailure.reset();
         ++m_state->threads;
     }
     try {
