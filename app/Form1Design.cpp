@@ -174,13 +174,6 @@ void Form1::designWindow() {
          {QStringLiteral(":/nimbrel/nimbrel.png"), QStringLiteral(":/nimbrel/nimbrel-16.png")})
         sun.addPixmap(pngPixmap(path));
     setWindowIcon(sun);
-
-    Timer1.setObjectName(QStringLiteral("Timer1"));
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(65535);
-    Timer2.setObjectName(QStringLiteral("Timer2"));
-    Timer2.setTimerType(Qt::PreciseTimer);
-    Timer2.setSingleShot(true); // re-armed for the next minute's start after every tick
 }
 
 void Form1::createControls() {
@@ -194,7 +187,7 @@ void Form1::createControls() {
     VoiceCB = place<QComboBox>(this, "VoiceCB", twips(120, 600, 2175, 315));
     VoiceCB->setEditable(false);
     List1 = place<QListView>(this, "List1", twips(2400, 600, 2535, 1410));
-    List1->setModel(&m_schedule);
+    List1->setModel(&m_core.schedule());
     List1->setSelectionMode(QAbstractItemView::NoSelection);
 
     Option1 = yellowButton<QRadioButton>(this, "Option1", twips(120, 960, 2175, 255),

@@ -116,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/unitdat.txt")), QByteArray("C\r\n"));
         QCOMPARE(w->engine->currentVoice, QStringLiteral("voice-1"));
         QCOMPARE(readBytes(dataDir() + QStringLiteral("/voicedat.txt")), QByteArray("1\r\n"));
-        form->SpeakWeather();
+        form->core().SpeakWeather();
         QCOMPARE(form->isVisible(), !inTray);
         Module2::ShowFromTray(form);
         QCOMPARE(w->control<QLabel>("CityFound")->text(), QStringLiteral("Los Angeles"));
@@ -229,7 +229,7 @@ private Q_SLOTS:
         const auto w = start(-1);
         QVERIFY(w->loaded);
         Form1* form = w->form.get();
-        QVERIFY(!form->speechEngine());
+        QVERIFY(!form->core().speechEngine());
         QCOMPARE(w->control<QComboBox>("VoiceCB")->count(), 0);
         QVERIFY(!QFile::exists(dataDir() + QStringLiteral("/voicedat.txt")));
         QVERIFY(!QApplication::activeModalWidget());

@@ -1,4 +1,4 @@
-#include "app/InstanceLock.h"
+#include "appcore/InstanceLock.h"
 
 #include <QFileInfo>
 #include <QLockFile>

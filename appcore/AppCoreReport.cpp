@@ -1,35 +1,18 @@
-// The report routine's events: the window only hands the settings and its labels to the
-// announcement.
-#include "app/Form1.h"
+// The announcement: the core hands the settings to the report routine and tells the window what
+// to show.
+#include "appcore/AppCore.h"
 
-#include "app/DesktopNotification.h"
-#include "app/Module2.h"
 #include "report/Announce.h"
-#include "report/Inet.h"
 #include "report/ReportRun.h"
 
-#include <QLabel>
 #include <QLocale>
-#include <QPushButton>
 #include <QScopeGuard>
 
-void Form1::SpeakWeather() {
+void AppCore::SpeakWeather() {
     announceReport();
 }
 
-void Form1::SpeakWeatherOnSchedule() {
-    const QString failure = announceReport();
-    if (failure.isEmpty())
-        return;
-    const auto showWindow = [this] { Module2::ShowFromTray(this); };
-    if (!m_deps.notificationBus) {
-        showWindow();
-        return;
-    }
-    SendNotification(m_deps.notificationBus(), windowTitle(), failure, this, showWindow);
-}
-
-QString Form1::announceReport() {
+QString AppCore::announceReport() {
     // A tick that falls inside a fetch joins the announcement already under way.
     if (m_announcement)
         return {};
@@ -64,15 +47,13 @@ QString Form1::announceReport() {
     };
     parts.showCity = [this](const QString& text) {
         m_cityText = text;
-        if (CityFound)
-            CityFound->setText(text);
+        Q_EMIT cityFound(text);
     };
     parts.showWeather = [this](const QString& text) {
         m_weatherText = text;
-        if (txtWeather)
-            txtWeather->setText(text);
+        Q_EMIT reportText(text);
     };
-    parts.showWindow = [this] { Module2::ShowFromTray(this); };
+    parts.showWindow = [this] { Q_EMIT showWindow(); };
 
     ReportAnnouncement announcement(std::move(parts));
     m_announcement = &announcement;
@@ -80,13 +61,7 @@ QString Form1::announceReport() {
     return announcement.Run();
 }
 
-void Form1::SpeakItBtn_Click() {
-    SpeakItBtn->setEnabled(false);
-    SpeakWeather();
-    SpeakItBtn->setEnabled(true);
-}
-
-void Form1::Inet1_StateChanged(int state) {
+void AppCore::Inet1_StateChanged(int state) {
     // Inside an announcement this joins it: a fetch that failed is not run again, so the window
     // waits out one time-out, not three.
     if (state == Inet::icError)
