@@ -64,7 +64,13 @@ check_stream_identity() {
 # Seconds from the first sound after the chime to the last sound of the recording.
 speech_length() {
   local chime; chime=$(sound_spans "$PREFIX/lib/nimbrel/weather.wav" | awk 'END { print $2 }')
-  sound_spans | awk -v chime="$chime" 'NR == 1 { onset = $1 } { last = $2 } END { printf "%.3f", last - onset - chime }'
+  # From the first sound after the chime (a voice's lead-in silence is not counted, as it is not
+  # in a rendering to a file), or from the chime's end when the speech runs straight on.
+  sound_spans | awk -v chime="$chime" '
+    NR == 1 { onset = $1; speech = onset + chime }
+    NR > 1 && !found && $1 >= onset + chime - 0.02 { speech = $1; found = 1 }
+    { last = $2 }
+    END { printf "%.3f", last - speech }'
 }
 
 # Seconds of sound that espeak-ng itself gives the report's four sections with VOICE.
