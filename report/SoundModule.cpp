@@ -3,7 +3,18 @@
 #include "report/Chime.h"
 #include "report/EspeakEngine.h"
 
-extern "C" __attribute__((visibility("default"))) const SoundModule* NimbrelSoundModule() {
-    static const SoundModule module{&CreateEspeakEngine, &PlayChime};
-    return &module;
-}
+namespace {
+
+class EspeakSoundModule final : public QObject, public SoundModule {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID NIMBREL_SOUND_MODULE_IID)
+    Q_INTERFACES(SoundModule)
+
+public:
+    std::unique_ptr<SpeechEngine> createEngine() const override { return CreateEspeakEngine(); }
+    void playChime(const QString& path) const override { PlayChime(path); }
+};
+
+} // namespace
+
+#include "SoundModule.moc"
