@@ -75,23 +75,37 @@ void FeedService::answer(std::string_view zip, std::string_view unit, const Answ
     }
     const std::string path = ForecastRequestPath(place->latitude, place->longitude, *units);
     if (path.empty())
-        return finish(key, *place, *units, std::nullopt);
+        return finish(key, *place, *units, {});
     const UnitSystem unitSystem = *units;
-    m_upstream.get(path, [this, key, place, unitSystem](const std::optional<std::string>& body) {
-        finish(key, *place, unitSystem, body);
+    m_upstream.get(path, [this, key, place, unitSystem](const Upstream::Answer& answer) {
+        finish(key, *place, unitSystem, answer);
     });
 }
 
 void FeedService::finish(const std::string& key, const Place& place, UnitSystem units,
-                         const std::optional<std::string>& body) {
+                         const Upstream::Answer& answer) {
     std::shared_ptr<const std::string> document;
-    if (!body) {
+    std::shared_ptr<const std::string> refusal;
+    const std::string zip = place.zipText();
+    const std::optional<std::string> reason = RefusalReason(answer.body);
+    if (answer.status == 0) {
         std::fprintf(stderr, "nimbrel-feed: no answer from %s for %s\n",
-                     m_settings.upstream.c_str(), place.zipText().c_str());
-    } else if (const ForecastResult forecast = ParseForecast(*body, units); !forecast.conditions) {
-        std::fprintf(stderr, "nimbrel-feed: unusable answer for %s: %s\n", place.zipText().c_str(),
+                     m_settings.upstream.c_str(), zip.c_str());
+    } else if (answer.status != 200 || reason) {
+        const std::string why = reason ? *reason : "status " + std::to_string(answer.status);
+        std::fprintf(stderr,
+                     "nimbrel-feed: Open-Meteo refused the request for %s (status %ld): %s\n",
+                     zip.c_str(), answer.status, why.c_str());
+        refusal =
+            std::make_shared<const std::string>("Open-Meteo refused the request: " + why + "\n");
+    } else if (const ForecastResult forecast = ParseForecast(answer.body, units);
+               !forecast.conditions) {
+        std::fprintf(stderr, "nimbrel-feed: unusable answer for %s: %s\n", zip.c_str(),
                      forecast.error.c_str());
     } else {
+        if (!forecast.warning.empty())
+            std::fprintf(stderr, "nimbrel-feed: no pressure trend for %s: %s\n", zip.c_str(),
+                         forecast.warning.c_str());
         document =
             std::make_shared<const std::string>(FeedDocument(place, *forecast.conditions, units));
         m_cache.put(key, document, Clock::now());
@@ -115,7 +129,7 @@ void FeedService::finish(const std::string& key, const Place& place, UnitSystem 
         }
     }
     const Reply reply = document ? Reply{200, document, true, Seconds(m_settings.freshFor)}
-                                 : fallback(key, Outcome::Failed);
+                                 : fallback(key, Outcome::Failed, refusal);
     for (const Answered& done : waiting)
         done(reply);
 }
@@ -125,7 +139,8 @@ bool FeedService::failedLately(const std::string& key, Clock::time_point now) co
     return it != m_failedAt.end() && now - it->second < m_settings.retryAfter;
 }
 
-Reply FeedService::fallback(const std::string& key, Outcome outcome) {
+Reply FeedService::fallback(const std::string& key, Outcome outcome,
+                            std::shared_ptr<const std::string> refusal) {
     static const auto failed = Text("The weather service did not answer.\n");
     static const auto limited = Text("Too many weather requests; try again later.\n");
     const auto now = Clock::now();
@@ -134,7 +149,7 @@ Reply FeedService::fallback(const std::string& key, Outcome outcome) {
         return {200, cached->document, true, 0};
     if (outcome == Outcome::Limited)
         return {503, limited, false};
-    return {502, failed, false};
+    return {502, refusal ? std::move(refusal) : failed, false};
 }
 
 } // namespace feed

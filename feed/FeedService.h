@@ -60,9 +60,10 @@ public:
 private:
     enum class Outcome { Failed, Limited };
 
-    Reply fallback(const std::string& key, Outcome outcome);
+    Reply fallback(const std::string& key, Outcome outcome,
+                   std::shared_ptr<const std::string> refusal = {});
     void finish(const std::string& key, const Place& place, UnitSystem units,
-                const std::optional<std::string>& body);
+                const Upstream::Answer& answer);
     bool failedLately(const std::string& key, DocumentCache::Clock::time_point now) const;
 
     const ServiceSettings m_settings;

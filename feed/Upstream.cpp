@@ -79,7 +79,7 @@ void Upstream::get(const std::string& pathAndQuery, Done done) {
             return;
         }
     }
-    call->done(std::nullopt);
+    call->done({});
 }
 
 void Upstream::abandon() {
@@ -88,12 +88,12 @@ void Upstream::abandon() {
     curl_multi_wakeup(m_multi);
 }
 
-void Upstream::finish(CURL* easy, bool ok) {
+void Upstream::finish(CURL* easy, long status) {
     curl_multi_remove_handle(m_multi, easy);
     const auto it = m_running.find(easy);
     std::unique_ptr<Call> call = std::move(it->second);
     m_running.erase(it);
-    call->done(ok ? std::optional<std::string>(std::move(call->body)) : std::nullopt);
+    call->done(status > 0 ? Answer{status, std::move(call->body)} : Answer{});
 }
 
 void Upstream::run() {
@@ -118,19 +118,19 @@ void Upstream::run() {
                 continue;
             long status = 0;
             curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-            finish(message->easy_handle, message->data.result == CURLE_OK && status == 200);
+            finish(message->easy_handle, message->data.result == CURLE_OK ? status : 0);
         }
         curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
     }
     while (!m_running.empty())
-        finish(m_running.begin()->first, false);
+        finish(m_running.begin()->first, 0);
     std::vector<std::unique_ptr<Call>> queued;
     {
         const std::lock_guard lock(m_mutex);
         queued.swap(m_queued);
     }
     for (const std::unique_ptr<Call>& call : queued)
-        call->done(std::nullopt);
+        call->done({});
 }
 
 } // namespace feed

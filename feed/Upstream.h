@@ -6,7 +6,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,18 +21,23 @@ class Upstream final {
 public:
     static constexpr std::size_t kMaxAnswerBytes = 1 << 20;
     static constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
-    // The body of a 200 answer, or no value for any failure.
-    using Done = std::function<void(std::optional<std::string>)>;
+    // What came back: the status and body of a whole answer, or status 0 when none did.
+    struct Answer {
+        long status = 0;
+        std::string body;
+    };
+    using Done = std::function<void(Answer)>;
 
     Upstream(std::string baseAddress, std::chrono::milliseconds timeout);
     ~Upstream();
     Upstream(const Upstream&) = delete;
     Upstream& operator=(const Upstream&) = delete;
 
-    // GET pathAndQuery. A call fails when it cannot connect within the time-out, is not complete
-    // (headers and body) within three times the time-out, answers another status than 200, or
-    // sends more than kMaxHeaderBytes of headers or kMaxAnswerBytes of body. done runs once, on the
-    // fetching thread (or at once, after abandon()).
+    // GET pathAndQuery. A call gets no answer when it cannot connect within the time-out, is not
+    // complete (headers and body) within three times the time-out, or sends more than
+    // kMaxHeaderBytes of headers or kMaxAnswerBytes of body; any whole answer, a refusal too, is
+    // passed on with its status. done runs once, on the fetching thread (or at once, after
+    // abandon()).
     void get(const std::string& pathAndQuery, Done done);
 
     // Fails every call in flight at once, and every later one.
@@ -42,7 +46,7 @@ public:
 private:
     struct Call;
     void run();
-    void finish(CURL* easy, bool ok);
+    void finish(CURL* easy, long status);
 
     const std::string m_baseAddress;
     const std::chrono::milliseconds m_timeout;

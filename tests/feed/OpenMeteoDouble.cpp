@@ -59,11 +59,21 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
         {QStringLiteral("pressure_msl"), QStringLiteral("hPa")},
         {QStringLiteral("visibility"), fahrenheit ? QStringLiteral("ft") : QStringLiteral("m")},
     };
-    QJsonArray hourlyTimes, hourlyPressure;
+    QJsonArray hourlyTimes, hourlyPressure, hourlyVisibility;
     for (int i = -3; i <= 0; ++i) {
         hourlyTimes.append(HoursFrom(w.now, i));
         hourlyPressure.append(
             Rounded(w.pressureHpa3hAgo + (w.pressureHpa - w.pressureHpa3hAgo) * (i + 3) / 3, 1));
+        hourlyVisibility.append(current.value(QStringLiteral("visibility")));
+    }
+    QJsonObject hourlyUnits{{QStringLiteral("time"), QStringLiteral("iso8601")},
+                            {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}};
+    QJsonObject hourly{{QStringLiteral("time"), hourlyTimes},
+                       {QStringLiteral("pressure_msl"), hourlyPressure}};
+    if (query.find("hourly=pressure_msl,visibility") != std::string::npos) {
+        hourlyUnits[QStringLiteral("visibility")] =
+            currentUnits.value(QStringLiteral("visibility"));
+        hourly[QStringLiteral("visibility")] = hourlyVisibility;
     }
     const QString today = QString::fromStdString(w.now.substr(0, 10));
     return QJsonObject{
@@ -76,11 +86,8 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
         {QStringLiteral("elevation"), 80.0},
         {QStringLiteral("current_units"), currentUnits},
         {QStringLiteral("current"), current},
-        {QStringLiteral("hourly_units"),
-         QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
-                     {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}}},
-        {QStringLiteral("hourly"), QJsonObject{{QStringLiteral("time"), hourlyTimes},
-                                               {QStringLiteral("pressure_msl"), hourlyPressure}}},
+        {QStringLiteral("hourly_units"), hourlyUnits},
+        {QStringLiteral("hourly"), hourly},
         {QStringLiteral("daily_units"),
          QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
                      {QStringLiteral("temperature_2m_max"), temperatureUnit},
@@ -160,6 +167,10 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
         body = "{\"error\":true,\"reason\":\"Internal error\"}";
     } else if (mode == Mode::Garbage) {
         body = "<html>Gateway timeout</html>";
+    } else if (mode == Mode::Recorded) {
+        const std::lock_guard lock(m_mutex);
+        status = m_recordedStatus;
+        body = m_recordedBody;
     } else {
         QJsonObject answer = OpenMeteoAnswer(weather, query);
         if (tweak)
@@ -193,6 +204,13 @@ void OpenMeteoDouble::setTweak(std::function<void(QJsonObject&)> tweak) {
 void OpenMeteoDouble::setMode(Mode mode) {
     const std::lock_guard lock(m_mutex);
     m_mode = mode;
+}
+
+void OpenMeteoDouble::serve(int status, std::string body) {
+    const std::lock_guard lock(m_mutex);
+    m_mode = Mode::Recorded;
+    m_recordedStatus = status;
+    m_recordedBody = std::move(body);
 }
 
 void OpenMeteoDouble::setDelay(std::chrono::milliseconds delay) {

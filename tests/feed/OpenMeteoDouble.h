@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QMetaType>
 
 #include <chrono>
 #include <condition_variable>
@@ -35,11 +37,43 @@ struct DoubleWeather {
 // daily_units, utc_offset_seconds. `query` is the request's query string.
 QJsonObject OpenMeteoAnswer(const DoubleWeather& weather, const std::string& query);
 
+// A change made to an answer, for the test tables.
+using Tweak = std::function<void(QJsonObject&)>;
+Q_DECLARE_METATYPE(Tweak)
+
+// Sets root[section][name], or its first element when the member is a list.
+inline Tweak Set(const char* section, const char* name, const QJsonValue& value) {
+    return [=](QJsonObject& root) {
+        QJsonObject part = root.value(QLatin1String(section)).toObject();
+        const QJsonValue old = part.value(QLatin1String(name));
+        if (old.isArray() && !value.isArray()) {
+            QJsonArray list = old.toArray();
+            list[0] = value;
+            part[QLatin1String(name)] = list;
+        } else {
+            part[QLatin1String(name)] = value;
+        }
+        root[QLatin1String(section)] = part;
+    };
+}
+
+inline Tweak Remove(const char* section) {
+    return [=](QJsonObject& root) { root.remove(QLatin1String(section)); };
+}
+
+inline Tweak Both(Tweak a, Tweak b) {
+    return [=](QJsonObject& root) {
+        a(root);
+        b(root);
+    };
+}
+
 // A local stand-in for the Open-Meteo forecast API on 127.0.0.1 (port 0: any free one), for the
 // tests and, as feed-upstream-double, for the measurements and the end-to-end run.
 class OpenMeteoDouble final {
 public:
-    enum class Mode { Answer, ServerError, Garbage, Slow };
+    // Recorded: the body given to serve(), with its status, whatever was asked.
+    enum class Mode { Answer, ServerError, Garbage, Slow, Recorded };
 
     explicit OpenMeteoDouble(int port = 0);
     ~OpenMeteoDouble();
@@ -55,6 +89,9 @@ public:
     void setTweak(std::function<void(QJsonObject&)> tweak);
     void setMode(Mode mode);
     void setDelay(std::chrono::milliseconds delay);
+    // Serves `body` with `status` to every request from now on (a recorded real answer, or a
+    // refusal).
+    void serve(int status, std::string body);
 
     // Path and query of every request so far.
     std::vector<std::string> requests() const;
@@ -72,5 +109,7 @@ private:
     std::function<void(QJsonObject&)> m_tweak;
     Mode m_mode = Mode::Answer;
     std::chrono::milliseconds m_delay{0};
+    int m_recordedStatus = 200;
+    std::string m_recordedBody;
     std::vector<std::string> m_requests;
 };

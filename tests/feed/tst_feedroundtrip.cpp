@@ -7,10 +7,25 @@
 #include "report/GetAttrValue.h"
 #include "report/ReportText.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 #include <QTest>
 
 Q_DECLARE_METATYPE(DoubleWeather)
+
+namespace {
+
+// An answer Open-Meteo gave, as tests/feed/data keeps it (see SOURCES.md there).
+QJsonObject Recorded(const QString& name) {
+    QFile file(qEnvironmentVariable("NIMBREL_SOURCE_DIR") + QStringLiteral("/tests/feed/data/") +
+               name);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                          : QJsonObject();
+}
+
+} // namespace
 
 class TestFeedRoundTrip final : public QObject {
     Q_OBJECT
@@ -22,6 +37,9 @@ private Q_SLOTS:
     void everyWeatherCodeReads();
     void everyConditionTextIsSafe();
     void unknownZipSaysNotFound();
+    void realAnswers_data();
+    void realAnswers();
+    void cleanup() { m_feed.upstream.setMode(OpenMeteoDouble::Mode::Answer); }
 
 private:
     static ReportSections Report(const std::string& document, const QString& letter) {
@@ -30,8 +48,12 @@ private:
                              ReportTime{QTime(7, 30)});
     }
 
-    RunningFeed m_feed{
-        [](feed::FeedOptions& o) { o.service.freshFor = std::chrono::milliseconds(0); }};
+    // Every request asks upstream, and nothing older stands in for a failed one.
+    RunningFeed m_feed{[](feed::FeedOptions& o) {
+        o.service.freshFor = std::chrono::milliseconds(0);
+        o.service.staleFor = std::chrono::milliseconds(0);
+        o.service.retryAfter = std::chrono::milliseconds(0);
+    }};
 };
 
 void TestFeedRoundTrip::reportReadsAsIntended_data() {
@@ -183,6 +205,76 @@ void TestFeedRoundTrip::unknownZipSaysNotFound() {
         QVERIFY(document.contains(QStringLiteral("not found")));
         QVERIFY(!document.contains(QStringLiteral("city=")));
     }
+}
+
+// A real answer (Twente, 2026-10-03 12:30, in Celsius, km/h, metres and hectopascals), served
+// through the stand-in; the twelve values the program reads are worked out here from the
+// published numbers. The hourly list ends ten and a half hours before the current values, so the
+// trend is unknown.
+void TestFeedRoundTrip::realAnswers_data() {
+    QTest::addColumn<QString>("letter");
+    QTest::addColumn<Tweak>("tweak");
+    QTest::addColumn<QString>("values"); // the twelve, in the program's order; empty: 502
+
+    const auto n = [](double value, int decimals = 0) {
+        return QString::number(decimals ? value : std::round(value), 'f', decimals);
+    };
+    const auto f = [](double celsius) { return celsius * 9 / 5 + 32; };
+    const QString city = QStringLiteral("Beverly Hills|Partly cloudy|");
+    const QString f1 =
+        city +
+        QStringLiteral("%1|%2|%3|%4|66|").arg(n(f(17.7)), n(3.6 / 1.609344), n(f(8.4)), n(f(20.6)));
+    const QString c1 =
+        city + QStringLiteral("%1|%2|%3|%4|66|").arg(n(17.7), n(3.6), n(8.4), n(20.6));
+    const QString f2 = n(1030.4 / 33.8638866667, 2) + u'|';
+    const QString sun = QStringLiteral("|7:36 am|7:05 pm");
+    const QString polar = QStringLiteral("|none|none");
+    QTest::newRow("as published, f")
+        << "f" << Tweak() << f1 + n(36080 / 1609.344) + u'|' + f2 + sun;
+    QTest::newRow("as published, c")
+        << "c" << Tweak() << c1 + n(36.08) + QStringLiteral("|1030.4|") + sun;
+    QTest::newRow("polar night") << "f"
+                                 << Both(
+                                        Set("daily", "sunrise", QStringLiteral("2026-10-03T00:00")),
+                                        Set("daily", "sunset", QStringLiteral("2026-10-03T00:00")))
+                                 << f1 + n(36080 / 1609.344) + u'|' + f2 + polar;
+    QTest::newRow("polar day") << "c"
+                               << Both(Set("daily", "sunrise", QStringLiteral("2026-10-03T00:00")),
+                                       Set("daily", "sunset", QStringLiteral("2026-10-04T00:00")))
+                               << c1 + n(36.08) + QStringLiteral("|1030.4|") + polar;
+    // The hourly list moved to end at the current hour: visibility comes from its 12:00 value,
+    // and three hours ago (9:30) is within an hour of its 10:00 value, 1031.5 hPa: falling.
+    const Tweak recent =
+        Both(Set("current", "visibility", QJsonValue()),
+             Set("hourly", "time",
+                 QJsonArray{QStringLiteral("2026-10-03T10:00"), QStringLiteral("2026-10-03T11:00"),
+                            QStringLiteral("2026-10-03T12:00")}));
+    QTest::newRow("null visibility, hourly to now, f")
+        << "f" << recent << f1 + n(7260 / 1609.344, 1) + u'|' + f2 + u'2' + sun;
+    QTest::newRow("null visibility, hourly to now, c")
+        << "c" << recent << c1 + n(7.26, 1) + QStringLiteral("|1030.4|2") + sun;
+    QTest::newRow("null visibility nowhere")
+        << "f" << Set("current", "visibility", QJsonValue()) << QString();
+}
+
+void TestFeedRoundTrip::realAnswers() {
+    QFETCH(QString, letter);
+    QFETCH(Tweak, tweak);
+    QFETCH(QString, values);
+    QJsonObject answer = Recorded(QStringLiteral("twente-2026-10-03.json"));
+    QVERIFY(!answer.isEmpty());
+    if (tweak)
+        tweak(answer);
+    m_feed.upstream.serve(200, QJsonDocument(answer).toJson().toStdString());
+    const auto result = m_feed.get("/forecastrss?p=90210&u=" + letter.toStdString());
+    QVERIFY(result);
+    QCOMPARE(result->status, values.isEmpty() ? 502 : 200);
+    const FeedValues v = ExtractFeedValues(QString::fromStdString(result->body));
+    if (!values.isEmpty())
+        QCOMPARE((QStringList{v.city, v.condition, v.temperature, v.windSpeed, v.low, v.high,
+                              v.humidity, v.visibility, v.pressure, v.trend, v.sunrise, v.sunset})
+                     .join(u'|'),
+                 values);
 }
 
 QTEST_GUILESS_MAIN(TestFeedRoundTrip)

@@ -111,6 +111,8 @@ private Q_SLOTS:
     void refusals();
     void upstreamFailure_data();
     void upstreamFailure();
+    void openMeteoRefuses_data();
+    void openMeteoRefuses();
     void upstreamTimeOut();
     void limiterKeepsToTheTerms();
     void concurrentRequestsShareOneCall();
@@ -234,6 +236,45 @@ void TestFeedService::upstreamFailure() {
     warmer.temperatureC = 30;
     feed.upstream.setWeather(warmer);
     QVERIFY(feed.document("10001", "c").find(" temp=\"30\"") != std::string::npos);
+}
+
+// Open-Meteo's refusals carry a reason (see tests/feed/data/SOURCES.md); the log and the answer
+// name it.
+void TestFeedService::openMeteoRefuses_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("reason");
+
+    const auto refusal = [](const char* reason) {
+        return QStringLiteral("{\"error\":true,\"reason\":\"%1\"}").arg(QString::fromUtf8(reason));
+    };
+    const char* latitude = "Latitude must be in range of -90 to 90°. Given: 999.0.";
+    QTest::newRow("400") << 400 << refusal(latitude)
+                         << "Latitude must be in range of -90 to 90?. Given: 999.0.";
+    for (const char* reason :
+         {"Minutely API request limit exceeded. Please try again in one minute.",
+          "Hourly API request limit exceeded. Please try again in the next hour.",
+          "Daily API request limit exceeded. Please try again tomorrow."})
+        QTest::addRow("429 %.6s", reason) << 429 << refusal(reason) << reason;
+    QTest::newRow("503 from a proxy") << 503 << "<html>Service Unavailable</html>"
+                                      << "status 503";
+    QTest::newRow("200 with an error")
+        << 200 << refusal("Cannot initialize") << "Cannot initialize";
+    QTest::newRow("reason with a line break")
+        << 400 << refusal("Bad\\r\\nX-Injected: 1") << "Bad??X-Injected: 1";
+}
+
+void TestFeedService::openMeteoRefuses() {
+    QFETCH(int, status);
+    QFETCH(QString, body);
+    QFETCH(QString, reason);
+    RunningFeed feed;
+    feed.upstream.serve(status, body.toStdString());
+    const auto answer = feed.get("/forecastrss?p=99723&u=f");
+    QVERIFY(answer);
+    QCOMPARE(answer->status, 502);
+    QCOMPARE(QString::fromStdString(answer->body),
+             QStringLiteral("Open-Meteo refused the request: %1\n").arg(reason));
 }
 
 void TestFeedService::upstreamTimeOut() {

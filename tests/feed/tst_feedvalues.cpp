@@ -19,37 +19,7 @@
 using namespace feed;
 using namespace std::chrono_literals;
 
-using Tweak = std::function<void(QJsonObject&)>;
-Q_DECLARE_METATYPE(Tweak)
-
 namespace {
-
-// Sets root[section][name], or its first element when the member is a list.
-Tweak Set(const char* section, const char* name, const QJsonValue& value) {
-    return [=](QJsonObject& root) {
-        QJsonObject part = root.value(QLatin1String(section)).toObject();
-        const QJsonValue old = part.value(QLatin1String(name));
-        if (old.isArray() && !value.isArray()) {
-            QJsonArray list = old.toArray();
-            list[0] = value;
-            part[QLatin1String(name)] = list;
-        } else {
-            part[QLatin1String(name)] = value;
-        }
-        root[QLatin1String(section)] = part;
-    };
-}
-
-Tweak Remove(const char* section) {
-    return [=](QJsonObject& root) { root.remove(QLatin1String(section)); };
-}
-
-Tweak Both(Tweak a, Tweak b) {
-    return [=](QJsonObject& root) {
-        a(root);
-        b(root);
-    };
-}
 
 ForecastResult Parse(const DoubleWeather& weather, UnitSystem units, const Tweak& tweak = {}) {
     QJsonObject answer = OpenMeteoAnswer(weather, ForecastRequestPath(34.09, -118.41, units));
@@ -151,6 +121,12 @@ void TestFeedValues::valuesInTheUnitsAsked_data() {
         << "-1 8 72 16 1013.2 -13 20";
     QTest::newRow("just below zero reads 0")
         << "c" << Set("current", "temperature_2m", -0.4) << "0 8 72 16 1013.2 10 20";
+    // Some models leave a current value out; the hourly list at the current hour has it.
+    QTest::newRow("null visibility from the hourly list")
+        << "f"
+        << Both(Set("current", "visibility", QJsonValue()),
+                Set("hourly", "visibility", QJsonArray{0, 0, 0, 10560.0}))
+        << "58 5 72 2 29.92 50 68";
 }
 
 void TestFeedValues::valuesInTheUnitsAsked() {
@@ -190,11 +166,10 @@ void TestFeedValues::unusableAnswers_data() {
     QTest::newRow("null high") << Set("daily", "temperature_2m_max", QJsonValue())
                                << "temperature_2m_max is null";
     QTest::newRow("no daily") << Remove("daily") << "no \"daily\" object";
-    QTest::newRow("no pressure history") << Remove("hourly") << "no \"hourly\" object";
-    QTest::newRow("history all null")
-        << Set("hourly", "pressure_msl",
-               QJsonArray{QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue()})
-        << "no earlier sea-level pressure";
+    QTest::newRow("null visibility, none hourly")
+        << Both(Set("current", "visibility", QJsonValue()),
+                Set("hourly", "visibility", QJsonArray{1.0, 1.0, 1.0, QJsonValue()}))
+        << "visibility is null";
     QTest::newRow("current time garbled")
         << Set("current", "time", QStringLiteral("yesterday")) << "current time is not a time";
     QTest::newRow("sunrise garbled")
@@ -240,6 +215,25 @@ void TestFeedValues::pressureTrend_data() {
     QTest::newRow("history reaching back two hours")
         << at14 << 0.0 << 1013.2
         << Set("hourly", "pressure_msl", QJsonArray{QJsonValue(), 1014.2, 1013.5, 1013.2}) << "2";
+    // No value within an hour of three hours ago: the trend is unknown, not a guess.
+    QTest::newRow("history all null")
+        << at14 << 0.0 << 1013.2
+        << Set("hourly", "pressure_msl",
+               QJsonArray{QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue()})
+        << "";
+    QTest::newRow("no hourly list") << at14 << 1010.0 << 1013.2 << Remove("hourly") << "";
+    QTest::newRow("hourly list ended 10.5 h before now")
+        << "2024-06-01T12:30" << 0.0 << 1013.2
+        << Set("hourly", "time",
+               QJsonArray{QStringLiteral("2024-05-31T23:00"), QStringLiteral("2024-06-01T00:00"),
+                          QStringLiteral("2024-06-01T01:00"), QStringLiteral("2024-06-01T02:00")})
+        << "";
+    QTest::newRow("nearest value 70 minutes off")
+        << at14 << 0.0 << 1013.2
+        << Set("hourly", "time",
+               QJsonArray{QStringLiteral("2024-06-01T09:50"), QStringLiteral("2024-06-01T12:10"),
+                          QStringLiteral("2024-06-01T13:00"), QStringLiteral("2024-06-01T14:00")})
+        << "";
 }
 
 void TestFeedValues::pressureTrend() {
@@ -255,6 +249,7 @@ void TestFeedValues::pressureTrend() {
     const ForecastResult result = Parse(weather, UnitSystem::Standard, history);
     QVERIFY2(result.conditions, result.error.c_str());
     QCOMPARE(QString::fromStdString(result.conditions->trend), trend);
+    QCOMPARE(result.warning.empty(), !trend.isEmpty()); // an unknown trend is logged
 }
 
 void TestFeedValues::sunTimes_data() {
@@ -277,9 +272,20 @@ void TestFeedValues::sunTimes_data() {
     QTest::newRow("with seconds") << "2024-06-01T05:07:59"
                                   << "2024-06-01T21:10:00"
                                   << "5:07 am/9:10 pm";
-    QTest::newRow("polar night") << ""
-                                 << ""
+    QTest::newRow("null, as Open-Meteo once sent") << ""
+                                                   << ""
+                                                   << "none/none";
+    // Open-Meteo's shapes since 2024: polar night rises and sets at the same midnight, polar day
+    // sets at the next midnight.
+    QTest::newRow("polar night") << "2024-06-01T00:00"
+                                 << "2024-06-01T00:00"
                                  << "none/none";
+    QTest::newRow("polar day") << "2024-06-01T00:00"
+                               << "2024-06-02T00:00"
+                               << "none/none";
+    QTest::newRow("last sunset before polar night") << "2024-06-01T11:58"
+                                                    << "2024-06-01T12:20"
+                                                    << "11:58 am/12:20 pm";
 }
 
 void TestFeedValues::sunTimes() {
