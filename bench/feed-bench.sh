@@ -35,7 +35,7 @@ median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 
 "$build/tests/feed/feed-upstream-double" "$upstream_port" & pids+=($!)
 "$build/feed/nimbrel-feed" --listen "127.0.0.1:$feed_port" --upstream "http://127.0.0.1:$upstream_port" \
-  --per-minute 100000000 --per-hour 100000000 --per-day 100000000 2>"$work/feed.log" & feed_pid=$!
+  --nws-upstream "http://127.0.0.1:$upstream_port" --per-minute 100000000 --per-hour 100000000 --per-day 100000000 2>"$work/feed.log" & feed_pid=$!
 pids+=("$feed_pid")
 wait_for "http://127.0.0.1:$upstream_port/v1/forecast"
 wait_for "http://127.0.0.1:$feed_port/"

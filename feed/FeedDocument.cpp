@@ -13,13 +13,14 @@ std::string Coordinate(double value) {
     return text;
 }
 
-std::string Credit() {
-    return std::string(" <credit>") + std::string(kCreditText) + "</credit>\n";
+std::string Credit(std::string_view text = kCreditText) {
+    return std::string(" <credit>") + std::string(text) + "</credit>\n";
 }
 
 } // namespace
 
-std::string FeedDocument(const Place& place, const Conditions& c, UnitSystem units) {
+std::string FeedDocument(const Place& place, const Conditions& c, UnitSystem units,
+                         std::string_view credit) {
     const bool standard = units == UnitSystem::Standard;
     std::string d;
     d.reserve(900);
@@ -40,7 +41,7 @@ std::string FeedDocument(const Place& place, const Conditions& c, UnitSystem uni
          c.temperature + "\" observed=\"" + c.observed + "\"/>\n";
     d += " <forecast day=\"today\" date=\"" + c.date + "\" low=\"" + c.low + "\" high=\"" + c.high +
          "\"/>\n";
-    d += Credit();
+    d += Credit(credit);
     d += "</weather>\n";
     return d;
 }

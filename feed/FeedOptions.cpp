@@ -1,5 +1,6 @@
 #include "feed/FeedOptions.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace feed {
@@ -9,12 +10,21 @@ std::string Usage() {
     return std::string("Usage: nimbrel-feed [options]\n"
                        "Answers GET /forecastrss?p=ZIP&u=f|c with a weather feed document made "
                        "from Open-Meteo's\n"
-                       "forecast.\n\n"
+                       "forecast, or from the National Weather Service's when Open-Meteo fails.\n\n"
                        "  --listen HOST:PORT       address to listen on (default ") +
            kDefaultHost + ":" + std::to_string(kDefaultPort) +
            ")\n"
-           "  --upstream URL           weather service base address (default "
+           "  --source LIST            weather services in the order asked, the next when one "
+           "fails\n"
+           "                           (default open-meteo,nws)\n"
+           "  --upstream URL           Open-Meteo's base address (default "
            "https://api.open-meteo.com)\n"
+           "  --nws-upstream URL       the National Weather Service's base address (default\n"
+           "                           https://api.weather.gov)\n"
+           "  --contact TEXT           whom the services may write to, in the User-Agent\n"
+           "                           (default " +
+           std::string(kMaintainer) +
+           ")\n"
            "  --upstream-timeout MS    time-out of an upstream call (default 10000); a whole call\n"
            "                           gets three times this\n"
            "  --fresh SECONDS          serve a cached answer this long without asking again "
@@ -58,6 +68,26 @@ bool ParseListen(const std::string& text, FeedOptions& options) {
     return true;
 }
 
+bool IsAddress(const std::string& text) {
+    return text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0;
+}
+
+std::optional<std::vector<Source>> ParseSources(const std::string& text) {
+    std::vector<Source> sources;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t end = std::min(text.find(',', at), text.size());
+        const std::string name = text.substr(at, end - at);
+        const Source source = name == "nws" ? Source::Nws : Source::OpenMeteo;
+        if ((name != "nws" && name != "open-meteo") ||
+            std::find(sources.begin(), sources.end(), source) != sources.end())
+            return std::nullopt;
+        sources.push_back(source);
+        at = end + 1;
+    }
+    return sources;
+}
+
 ParsedOptions Error(const std::string& message) {
     return {std::nullopt, "nimbrel-feed: " + message + "\n" + Usage(), 2};
 }
@@ -94,8 +124,22 @@ ParsedOptions ParseFeedOptions(const std::vector<std::string>& arguments) {
         if (name == "--listen")
             ok = ParseListen(value, options);
         else if (name == "--upstream") {
-            ok = value.rfind("http://", 0) == 0 || value.rfind("https://", 0) == 0;
+            ok = IsAddress(value);
             s.upstream = value;
+        } else if (name == "--nws-upstream") {
+            ok = IsAddress(value);
+            s.nwsUpstream = value;
+        } else if (name == "--source") {
+            const auto sources = ParseSources(value);
+            ok = sources.has_value();
+            if (sources)
+                s.sources = *sources;
+        } else if (name == "--contact") {
+            // It goes into a request header.
+            ok =
+                !value.empty() && value.size() <= 200 &&
+                std::all_of(value.begin(), value.end(), [](char c) { return c >= ' ' && c < 127; });
+            s.contact = value;
         } else if (name == "--upstream-timeout")
             set(s.upstreamTimeout, 1, 600000, milliseconds);
         else if (name == "--fresh")

@@ -1,7 +1,8 @@
 #include "feed/FeedService.h"
 
 #include "feed/FeedDocument.h"
-#include "feed/Forecast.h"
+
+#include <QDateTime>
 
 #include <cstdio>
 
@@ -19,6 +20,14 @@ const std::shared_ptr<const std::string>& NotFound() {
     return document;
 }
 
+std::string UserAgent(const std::string& contact) {
+    return std::string("nimbrel-feed/") + kVersion + " (" + contact + ')';
+}
+
+std::string_view SourceName(Source source) {
+    return source == Source::OpenMeteo ? "Open-Meteo" : "National Weather Service";
+}
+
 long long Seconds(Clock::duration duration) {
     return std::max<long long>(0,
                                std::chrono::duration_cast<std::chrono::seconds>(duration).count());
@@ -29,7 +38,10 @@ long long Seconds(Clock::duration duration) {
 FeedService::FeedService(ServiceSettings settings, const ZipTable& zips)
     : m_settings(std::move(settings))
     , m_zips(zips)
-    , m_upstream(m_settings.upstream, m_settings.upstreamTimeout)
+    , m_upstream(m_settings.upstream, m_settings.upstreamTimeout,
+                 {UserAgent(m_settings.contact), "application/json", false})
+    , m_nws({m_settings.nwsUpstream, m_settings.upstreamTimeout, UserAgent(m_settings.contact),
+             m_settings.nwsLimits, m_settings.cacheEntries})
     , m_cache(m_settings.cacheEntries, std::max(m_settings.freshFor, m_settings.staleFor))
     , m_limiter(m_settings.limits) {}
 
@@ -65,50 +77,93 @@ void FeedService::answer(std::string_view zip, std::string_view unit, const Answ
         std::optional<Reply> early = freshAnswer(now);
         if (!early && failedLately(key, now))
             early = fallback(key, Outcome::Failed);
-        if (!early && !m_limiter.tryAcquire(RateLimiter::Clock::now()))
-            early = fallback(key, Outcome::Limited);
         if (early) {
             lock.unlock();
             return done(*early);
         }
         m_waiting[key].push_back(done);
     }
-    const std::string path = ForecastRequestPath(place->latitude, place->longitude, *units);
+    tryNext({key, place, *units, 0, {}, false, {}});
+}
+
+void FeedService::tryNext(Attempt attempt) {
+    if (attempt.source == m_settings.sources.size())
+        return finish(attempt, std::nullopt, {});
+    const Source source = m_settings.sources[attempt.source];
+    if (source == Source::Nws) {
+        const Place& place = *attempt.place;
+        return m_nws.fetch(place, [this, attempt](std::optional<NwsAnswers> answers,
+                                                  const std::string& error) mutable {
+            if (!answers)
+                return failed(std::move(attempt), SourceName(Source::Nws), error);
+            const ForecastResult result =
+                NwsConditions(*answers, attempt.units, QDateTime::currentSecsSinceEpoch());
+            if (!result.conditions)
+                return failed(std::move(attempt), SourceName(Source::Nws), result.error);
+            if (!result.warning.empty())
+                std::fprintf(stderr, "nimbrel-feed: no pressure trend for %s: %s\n",
+                             attempt.place->zipText().c_str(), result.warning.c_str());
+            finish(attempt, result.conditions, kNwsCreditText);
+        });
+    }
+    if (!m_limiter.tryAcquire(RateLimiter::Clock::now())) {
+        attempt.limited = true;
+        return failed(std::move(attempt), SourceName(source), std::string(kOverBudget));
+    }
+    const std::string path =
+        ForecastRequestPath(attempt.place->latitude, attempt.place->longitude, attempt.units);
     if (path.empty())
-        return finish(key, *place, *units, {});
-    const UnitSystem unitSystem = *units;
-    m_upstream.get(path, [this, key, place, unitSystem](const Upstream::Answer& answer) {
-        finish(key, *place, unitSystem, answer);
+        return failed(std::move(attempt), SourceName(source), "no usable coordinates");
+    m_upstream.get(path, [this, attempt](const Upstream::Answer& answer) mutable {
+        const std::optional<std::string> reason = RefusalReason(answer.body);
+        if (answer.status == 0)
+            return failed(std::move(attempt), SourceName(Source::OpenMeteo),
+                          "no answer from " + m_settings.upstream);
+        if (answer.status != 200 || reason) {
+            const std::string why = reason ? *reason : "status " + std::to_string(answer.status);
+            attempt.refusal = std::make_shared<const std::string>(
+                "Open-Meteo refused the request: " + why + "\n");
+            return failed(std::move(attempt), SourceName(Source::OpenMeteo),
+                          "refused the request (status " + std::to_string(answer.status) +
+                              "): " + why);
+        }
+        const ForecastResult forecast = ParseForecast(answer.body, attempt.units);
+        if (!forecast.conditions)
+            return failed(std::move(attempt), SourceName(Source::OpenMeteo),
+                          "unusable answer: " + forecast.error);
+        if (!forecast.warning.empty())
+            std::fprintf(stderr, "nimbrel-feed: no pressure trend for %s: %s\n",
+                         attempt.place->zipText().c_str(), forecast.warning.c_str());
+        finish(attempt, forecast.conditions, kCreditText);
     });
 }
 
-void FeedService::finish(const std::string& key, const Place& place, UnitSystem units,
-                         const Upstream::Answer& answer) {
+void FeedService::failed(Attempt attempt, std::string_view source, const std::string& reason) {
+    // A spent budget is the limiter at work, not news; a flood would fill the log with it.
+    if (!reason.starts_with(kOverBudget))
+        std::fprintf(stderr, "nimbrel-feed: %.*s failed for %s: %s\n",
+                     static_cast<int>(source.size()), source.data(),
+                     attempt.place->zipText().c_str(), reason.c_str());
+    if (!attempt.failures.empty())
+        attempt.failures += "; ";
+    attempt.failures += std::string(source) + ": " + reason;
+    ++attempt.source;
+    tryNext(std::move(attempt));
+}
+
+void FeedService::finish(const Attempt& attempt, const std::optional<Conditions>& conditions,
+                         std::string_view credit) {
+    const std::string& key = attempt.key;
     std::shared_ptr<const std::string> document;
-    std::shared_ptr<const std::string> refusal;
-    const std::string zip = place.zipText();
-    const std::optional<std::string> reason = RefusalReason(answer.body);
-    if (answer.status == 0) {
-        std::fprintf(stderr, "nimbrel-feed: no answer from %s for %s\n",
-                     m_settings.upstream.c_str(), zip.c_str());
-    } else if (answer.status != 200 || reason) {
-        const std::string why = reason ? *reason : "status " + std::to_string(answer.status);
-        std::fprintf(stderr,
-                     "nimbrel-feed: Open-Meteo refused the request for %s (status %ld): %s\n",
-                     zip.c_str(), answer.status, why.c_str());
-        refusal =
-            std::make_shared<const std::string>("Open-Meteo refused the request: " + why + "\n");
-    } else if (const ForecastResult forecast = ParseForecast(answer.body, units);
-               !forecast.conditions) {
-        std::fprintf(stderr, "nimbrel-feed: unusable answer for %s: %s\n", zip.c_str(),
-                     forecast.error.c_str());
-    } else {
-        if (!forecast.warning.empty())
-            std::fprintf(stderr, "nimbrel-feed: no pressure trend for %s: %s\n", zip.c_str(),
-                         forecast.warning.c_str());
-        document =
-            std::make_shared<const std::string>(FeedDocument(place, *forecast.conditions, units));
+    if (conditions) {
+        document = std::make_shared<const std::string>(
+            FeedDocument(*attempt.place, *conditions, attempt.units, credit));
         m_cache.put(key, document, Clock::now());
+    } else if (attempt.source > 1 && !attempt.limited) {
+        std::fprintf(stderr,
+                     "nimbrel-feed: neither Open-Meteo nor the National Weather Service "
+                     "answered for %s\n",
+                     attempt.place->zipText().c_str());
     }
     std::vector<Answered> waiting;
     {
@@ -117,7 +172,7 @@ void FeedService::finish(const std::string& key, const Place& place, UnitSystem 
         m_waiting.erase(key);
         if (document) {
             m_failedAt.erase(key);
-        } else {
+        } else if (!attempt.limited) {
             // Kept small: the expired go first, and all of them if that is not enough.
             if (m_failedAt.size() >= m_settings.cacheEntries)
                 std::erase_if(m_failedAt, [this, now = Clock::now()](const auto& failure) {
@@ -128,8 +183,16 @@ void FeedService::finish(const std::string& key, const Place& place, UnitSystem 
             m_failedAt[key] = Clock::now();
         }
     }
-    const Reply reply = document ? Reply{200, document, true, Seconds(m_settings.freshFor)}
-                                 : fallback(key, Outcome::Failed, refusal);
+    const Outcome outcome = attempt.limited ? Outcome::Limited : Outcome::Failed;
+    Reply reply;
+    if (document)
+        reply = Reply{200, document, true, Seconds(m_settings.freshFor)};
+    else if (attempt.source > 1)
+        reply = fallback(key, outcome,
+                         std::make_shared<const std::string>(
+                             "No weather service answered: " + attempt.failures + ".\n"));
+    else
+        reply = fallback(key, outcome, attempt.refusal);
     for (const Answered& done : waiting)
         done(reply);
 }

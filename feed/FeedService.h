@@ -1,6 +1,9 @@
 #pragma once
 
 #include "feed/DocumentCache.h"
+#include "feed/FeedBuild.h"
+#include "feed/Forecast.h"
+#include "feed/NwsSource.h"
 #include "feed/RateLimiter.h"
 #include "feed/Units.h"
 #include "feed/Upstream.h"
@@ -17,8 +20,18 @@
 
 namespace feed {
 
+// The weather services asked, in the order given: the next one when the one before fails.
+enum class Source { OpenMeteo, Nws };
+
 struct ServiceSettings {
+    std::vector<Source> sources{Source::OpenMeteo, Source::Nws};
     std::string upstream = "https://api.open-meteo.com";
+    std::string nwsUpstream = "https://api.weather.gov";
+    // Named in the User-Agent, which the National Weather Service requires.
+    std::string contact = kMaintainer;
+    // The National Weather Service publishes no limit: a report takes three to five calls, and
+    // a new place two more.
+    CallLimits nwsLimits{30, 300, 2400};
     std::chrono::milliseconds upstreamTimeout{10000};
     // An answer younger than this is served without asking upstream.
     std::chrono::milliseconds freshFor{10 * 60 * 1000};
@@ -40,9 +53,9 @@ struct Reply {
 };
 
 // Answers feed requests: checks the unit and the ZIP code, serves cached documents, and asks
-// Open-Meteo once per place and unit when the cached one is no longer fresh. Concurrent requests
-// for the same place and unit share one upstream call, and a failed call is not repeated for a
-// while. Safe to call from several threads.
+// the weather services in turn once per place and unit when the cached one is no longer fresh.
+// Concurrent requests for the same place and unit share one upstream call, and a failed call is not
+// repeated for a while. Safe to call from several threads.
 class FeedService final {
 public:
     using Answered = std::function<void(const Reply&)>;
@@ -55,20 +68,37 @@ public:
 
     // Ends the upstream calls in flight (their requests get the failure answer) and every later
     // one.
-    void abandonCalls() { m_upstream.abandon(); }
+    void abandonCalls() {
+        // The later source first, so that no call to it begins as the earlier one's fail.
+        m_nws.abandon();
+        m_upstream.abandon();
+    }
 
 private:
     enum class Outcome { Failed, Limited };
+    // One request's way through the sources.
+    struct Attempt {
+        std::string key;
+        const Place* place = nullptr;
+        UnitSystem units = UnitSystem::Standard;
+        std::size_t source = 0;
+        std::string failures; // each source's, "Open-Meteo: no answer; …"
+        bool limited = false;
+        std::shared_ptr<const std::string> refusal; // Open-Meteo's, in its words
+    };
 
     Reply fallback(const std::string& key, Outcome outcome,
                    std::shared_ptr<const std::string> refusal = {});
-    void finish(const std::string& key, const Place& place, UnitSystem units,
-                const Upstream::Answer& answer);
+    void tryNext(Attempt attempt);
+    void failed(Attempt attempt, std::string_view source, const std::string& reason);
+    void finish(const Attempt& attempt, const std::optional<Conditions>& conditions,
+                std::string_view credit);
     bool failedLately(const std::string& key, DocumentCache::Clock::time_point now) const;
 
     const ServiceSettings m_settings;
     const ZipTable& m_zips;
     Upstream m_upstream;
+    NwsSource m_nws;
     DocumentCache m_cache;
     RateLimiter m_limiter;
     std::mutex m_mutex;                                               // guards the two maps below

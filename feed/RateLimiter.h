@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <string_view>
 
 namespace feed {
 
@@ -14,6 +15,9 @@ struct CallLimits {
     std::size_t perHour = 4500;
     std::size_t perDay = 9000;
 };
+
+// The reason a source gives when its limiter refuses a call.
+inline constexpr std::string_view kOverBudget = "over this service's call budget";
 
 // Sliding-window limiter: a call is allowed only when it keeps every window within its limit.
 // Safe to share between threads.

@@ -1,7 +1,5 @@
 #include "feed/Upstream.h"
 
-#include "feed/FeedBuild.h"
-
 namespace feed {
 namespace {
 
@@ -31,12 +29,13 @@ struct Upstream::Call {
     }
 };
 
-Upstream::Upstream(std::string baseAddress, std::chrono::milliseconds timeout)
+Upstream::Upstream(std::string baseAddress, std::chrono::milliseconds timeout, Options options)
     : m_baseAddress(std::move(baseAddress))
-    , m_timeout(timeout) {
+    , m_timeout(timeout)
+    , m_options(std::move(options)) {
     std::call_once(curlStarted, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_multi = curl_multi_init();
-    m_headers = curl_slist_append(m_headers, "Accept: application/json");
+    m_headers = curl_slist_append(m_headers, ("Accept: " + m_options.accept).c_str());
     m_thread = std::thread([this] { run(); });
 }
 
@@ -54,10 +53,14 @@ void Upstream::get(const std::string& pathAndQuery, Done done) {
     CURL* easy = call->easy;
     const std::string url = m_baseAddress + pathAndQuery;
     const long timeout = static_cast<long>(m_timeout.count());
-    const std::string agent = std::string("nimbrel-feed/") + kVersion;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, m_options.userAgent.c_str());
+    if (m_options.followRedirects) {
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 3L);
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);

@@ -28,7 +28,14 @@ public:
     };
     using Done = std::function<void(Answer)>;
 
-    Upstream(std::string baseAddress, std::chrono::milliseconds timeout);
+    struct Options {
+        std::string userAgent;
+        std::string accept = "application/json";
+        // Permanent redirects are followed (at most three, to http or https only).
+        bool followRedirects = false;
+    };
+
+    Upstream(std::string baseAddress, std::chrono::milliseconds timeout, Options options);
     ~Upstream();
     Upstream(const Upstream&) = delete;
     Upstream& operator=(const Upstream&) = delete;
@@ -50,6 +57,7 @@ private:
 
     const std::string m_baseAddress;
     const std::chrono::milliseconds m_timeout;
+    const Options m_options;
     CURLM* m_multi = nullptr;
     curl_slist* m_headers = nullptr;
     std::mutex m_mutex;

@@ -33,9 +33,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nimbrel-feed: %s\n", server.error().c_str());
         return 1;
     }
+    const feed::ServiceSettings& service = parsed.options->service;
+    std::string sources;
+    for (const feed::Source source : service.sources)
+        sources += (sources.empty() ? "" : ", then ") +
+                   (source == feed::Source::OpenMeteo ? service.upstream : service.nwsUpstream);
     std::fprintf(stderr, "nimbrel-feed: listening on %s:%d, weather from %s\n",
-                 parsed.options->host.c_str(), server.port(),
-                 parsed.options->service.upstream.c_str());
+                 parsed.options->host.c_str(), server.port(), sources.c_str());
     int signal = 0;
     sigwait(&stopSignals, &signal);
     server.stop();

@@ -146,7 +146,7 @@ feed_service() {
   "$UPSTREAM_DOUBLE" "$upstream_port" >"$E2E_DIR/upstream.log" 2>&1 &
   E2E_PIDS+=($!)
   "$PREFIX/bin/nimbrel-feed" --listen "$NIMBREL_FEED_HOST" --upstream "http://127.0.0.1:$upstream_port" \
-    >"$E2E_DIR/nimbrel-feed.log" 2>&1 &
+    --nws-upstream "http://127.0.0.1:$upstream_port" >"$E2E_DIR/nimbrel-feed.log" 2>&1 &
   local feed_pid=$!
   E2E_PIDS+=($feed_pid)
   wait_for 10 bash -c "exec 3<>/dev/tcp/$host/$port" || skip "nimbrel-feed cannot listen on $NIMBREL_FEED_HOST"

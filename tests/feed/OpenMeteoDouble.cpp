@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -149,9 +150,20 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
     DoubleWeather weather;
     std::function<void(QJsonObject&)> tweak;
     Mode mode = Mode::Answer;
+    std::optional<Route> route;
     {
         std::unique_lock lock(m_mutex);
         m_requests.push_back(target);
+        const char* agent =
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_USER_AGENT);
+        m_userAgent = agent ? agent : "";
+        if (const auto it = m_routes.find(path); it != m_routes.end()) {
+            route = it->second;
+            if (it->second.failFirst > 0) {
+                --it->second.failFirst;
+                route->status = 500;
+            }
+        }
         weather = m_weather;
         tweak = m_tweak;
         mode = m_mode;
@@ -160,7 +172,10 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
     }
     int status = 200;
     std::string body;
-    if (path != "/v1/forecast") {
+    if (route) {
+        status = route->status;
+        body = route->body;
+    } else if (path != "/v1/forecast") {
         status = 404;
     } else if (mode == Mode::ServerError) {
         status = 500;
@@ -181,6 +196,8 @@ bool OpenMeteoDouble::answer(MHD_Connection* connection, const std::string& targ
         MHD_create_response_from_buffer(body.size(), body.data(), MHD_RESPMEM_MUST_COPY);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
                             "application/json; charset=utf-8");
+    if (route && !route->location.empty())
+        MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, route->location.c_str());
     const MHD_Result queued =
         MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
@@ -216,6 +233,16 @@ void OpenMeteoDouble::serve(int status, std::string body) {
 void OpenMeteoDouble::setDelay(std::chrono::milliseconds delay) {
     const std::lock_guard lock(m_mutex);
     m_delay = delay;
+}
+
+void OpenMeteoDouble::setRoute(const std::string& path, Route route) {
+    const std::lock_guard lock(m_mutex);
+    m_routes[path] = std::move(route);
+}
+
+std::string OpenMeteoDouble::lastUserAgent() const {
+    const std::lock_guard lock(m_mutex);
+    return m_userAgent;
 }
 
 std::vector<std::string> OpenMeteoDouble::requests() const {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -93,6 +94,17 @@ public:
     // refusal).
     void serve(int status, std::string body);
 
+    // Answers a path (without the query) with a fixed answer instead, for other services' APIs;
+    // the first `failFirst` requests get a 500.
+    struct Route {
+        int status = 200;
+        std::string body;
+        std::string location; // for a redirect
+        int failFirst = 0;
+    };
+    void setRoute(const std::string& path, Route route);
+    std::string lastUserAgent() const;
+
     // Path and query of every request so far.
     std::vector<std::string> requests() const;
     std::size_t requestCount() const { return requests().size(); }
@@ -112,4 +124,6 @@ private:
     int m_recordedStatus = 200;
     std::string m_recordedBody;
     std::vector<std::string> m_requests;
+    std::map<std::string, Route> m_routes;
+    std::string m_userAgent;
 };

@@ -9,7 +9,8 @@
 #include <functional>
 #include <memory>
 
-// The feed service on a free loopback port, asking an Open-Meteo double.
+// The feed service on a free loopback port, asking an Open-Meteo double and, when that fails, a
+// second double in the National Weather Service's place (with no routes it answers 404).
 class RunningFeed final {
 public:
     explicit RunningFeed(const std::function<void(feed::FeedOptions&)>& adjust = {}) {
@@ -17,6 +18,7 @@ public:
         options.port = 0;
         options.threads = 2;
         options.service.upstream = upstream.baseAddress();
+        options.service.nwsUpstream = nws.baseAddress();
         options.service.upstreamTimeout = std::chrono::milliseconds(2000);
         if (adjust)
             adjust(options);
@@ -41,6 +43,7 @@ public:
     int port() const { return m_server->port(); }
 
     OpenMeteoDouble upstream;
+    OpenMeteoDouble nws;
 
 private:
     std::unique_ptr<feed::FeedServer> m_server;

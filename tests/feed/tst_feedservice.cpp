@@ -1,10 +1,14 @@
 // The feed service over HTTP on loopback, asking an Open-Meteo double: what it serves, when it
 // asks upstream, and what it answers when upstream fails.
+#include "NwsFixtures.h"
 #include "RunningFeed.h"
+
+#include "feed/SunTimes.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTimeZone>
 #include <QUrlQuery>
 
 #include <fstream>
@@ -97,10 +101,54 @@ private:
 };
 
 using Scenario = std::function<void()>;
+using Setup = std::function<void(RunningFeed&)>;
+
+OpenMeteoDouble::Route Route(int status, std::string body, std::string location = {},
+                             int failFirst = 0) {
+    return {status, std::move(body), std::move(location), failFirst};
+}
+
+// api.weather.gov as the fixtures show it, moved to today in New York: the latest observation
+// ten minutes old, the day and night periods starting at 6:00 and 10:00, the forecast made half
+// an hour ago, the hourly one's first hour holding now.
+void ServeNws(OpenMeteoDouble& nws, const std::string& temperature = {}, std::int64_t age = 600,
+              int forecastFailures = 0) {
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    const QTimeZone ny(QByteArrayLiteral("America/New_York"));
+    const QDateTime six(QDateTime::currentDateTimeUtc().toTimeZone(ny).date(), QTime(6, 0), ny);
+    const std::int64_t shift = six.toSecsSinceEpoch() - NwsTime("2019-10-13T14:00:00-04:00");
+    nws.setRoute("/points/40.7500,-74.0000", Route(301, {}, "/points/30,-85")); // ZIP 10001
+    nws.setRoute("/points/30,-85", Route(200, NwsFixture("points.json")));
+    nws.setRoute("/gridpoints/TAE/58,65/stations",
+                 Route(200, NwsFixture("gridpoints_stations.json")));
+    std::string observed = NwsShifted(NwsFixture("stations_observations_latest.json"),
+                                      now - age - NwsTime("2022-03-02T23:53:00Z"));
+    if (!temperature.empty())
+        NwsReplace(observed, "22.800000000000001", temperature);
+    nws.setRoute("/stations/KCMH/observations/latest", Route(200, observed));
+    nws.setRoute("/stations/KCMH/observations",
+                 Route(200, NwsShifted(NwsFixture("stations_observations.json"),
+                                       now - 3600 - NwsTime("2019-06-27T10:53:00Z"))));
+    std::string forecast = NwsFixture("gridpoints_forecast_us.json");
+    NwsReplace(forecast, "2019-10-13T18:42:44+00:00", // generatedAt
+               QDateTime::fromSecsSinceEpoch(now - 1800 - shift, QTimeZone::utc())
+                   .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss+00:00"))
+                   .toStdString());
+    forecast = NwsShifted(forecast, shift);
+    nws.setRoute("/gridpoints/TAE/58,65/forecast", Route(200, forecast, {}, forecastFailures));
+    nws.setRoute("/gridpoints/TAE/58,65/forecast/hourly",
+                 Route(200, NwsShifted(NwsFixture("gridpoints_forecast_hourly_us.json"),
+                                       now - 600 - NwsTime("2019-10-15T00:00:00Z"))));
+}
+
+std::string F(double c) {
+    return std::to_string(std::lround(c * 9 / 5 + 32));
+}
 
 } // namespace
 
 Q_DECLARE_METATYPE(Scenario)
+Q_DECLARE_METATYPE(Setup)
 
 class TestFeedService final : public QObject {
     Q_OBJECT
@@ -115,6 +163,8 @@ private Q_SLOTS:
     void openMeteoRefuses();
     void upstreamTimeOut();
     void limiterKeepsToTheTerms();
+    void secondSource_data();
+    void secondSource();
     void concurrentRequestsShareOneCall();
     void cacheIsBounded();
     void programRunsFromTheCommandLine();
@@ -268,7 +318,7 @@ void TestFeedService::openMeteoRefuses() {
     QFETCH(int, status);
     QFETCH(QString, body);
     QFETCH(QString, reason);
-    RunningFeed feed;
+    RunningFeed feed([](feed::FeedOptions& o) { o.service.sources = {feed::Source::OpenMeteo}; });
     feed.upstream.serve(status, body.toStdString());
     const auto answer = feed.get("/forecastrss?p=99723&u=f");
     QVERIFY(answer);
@@ -297,6 +347,94 @@ void TestFeedService::upstreamTimeOut() {
     const auto late = feed.get("/forecastrss?p=60601&u=f");
     QVERIFY(late);
     QCOMPARE(late->status, 502);
+}
+
+void TestFeedService::secondSource_data() {
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<bool>("nwsOnly");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("expected"); // parts of the body, between '|'
+
+    // Fort Lauderdale's observation (22.8 °C, 7.56 km/h, 75.77 %, 16090 m, 101860 Pa), the
+    // forecast's 41 °F by day and 68 °F by night, the hourly forecast's 78 °F.
+    const auto row = [](const char* name, Setup setup, bool nwsOnly, int status,
+                        const std::string& expected) {
+        QTest::newRow(name) << setup << nwsOnly << status << QString::fromStdString(expected);
+    };
+    const auto down = [](const std::string& temperature = {}, std::int64_t age = 600,
+                         int failures = 0) {
+        return Setup([=](RunningFeed& r) {
+            r.upstream.setMode(Mode::ServerError);
+            ServeNws(r.nws, temperature, age, failures);
+        });
+    };
+    const std::string rest = "\"|speed=\"" + std::to_string(std::lround(7.56 / 1.609344)) +
+                             "\"|humidity=\"76\"  visibility=\"10\"  pressure=\"" +
+                             QString::number(1018.6 / 33.8638866667, 'f', 2).toStdString() +
+                             "\"  rising=\"\"|low=\"68\" high=\"41\"|National Weather Service";
+    const std::string values = "text=\"Mostly Cloudy\" code=\"3\" temp=\"" + F(22.8) + rest;
+    row("Open-Meteo down: the NWS answers", down(), false, 200, values);
+    row(
+        "the NWS alone", [](RunningFeed& r) { ServeNws(r.nws); }, true, 200, values);
+    row("null temperature from the hourly period", down("null"), false, 200, "temp=\"78" + rest);
+    row("a 500, asked once more", down({}, 600, 1), false, 200, values);
+    row(
+        "both down", [](RunningFeed& r) { r.upstream.setMode(Mode::ServerError); }, false, 502,
+        "No weather service answered: Open-Meteo: refused the request (status 500): Internal "
+        "error; National Weather Service: /points/40.7500,-74.0000: status 404.");
+    row(
+        "a place outside the grid",
+        [down](RunningFeed& r) {
+            down()(r);
+            r.nws.setRoute("/points/30,-85", Route(404, NwsFixture("invalid_point_404.json")));
+        },
+        false, 502, "status 404, InvalidPoint: Unable to provide data for requested point");
+    row(
+        "forecast grid expired",
+        [down](RunningFeed& r) {
+            down()(r);
+            r.nws.setRoute("/gridpoints/TAE/58,65/forecast",
+                           Route(503, NwsFixture("forecast_grid_expired_503.json")));
+        },
+        false, 502, "status 503, ForecastGridExpired");
+    row("stale observation", down({}, 2 * 3600 + 600), false, 502,
+        "the latest observation is 130 minutes old");
+}
+
+void TestFeedService::secondSource() {
+    QFETCH(Setup, setup);
+    QFETCH(bool, nwsOnly);
+    QFETCH(int, status);
+    QFETCH(QString, expected);
+    RunningFeed feed([nwsOnly](feed::FeedOptions& o) {
+        if (nwsOnly)
+            o.service.sources = {feed::Source::Nws};
+    });
+    setup(feed);
+    const auto answer = feed.get("/forecastrss?p=10001&u=f");
+    QVERIFY(answer);
+    QCOMPARE(answer->status, status);
+    for (const QString& part : expected.split(u'|'))
+        QVERIFY2(answer->body.find(part.toStdString()) != std::string::npos, answer->body.c_str());
+    if (status != 200)
+        return;
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(nwsOnly ? 0 : 1));
+    QCOMPARE(feed.nws.lastUserAgent(),
+             std::string("nimbrel-feed/") + feed::kVersion + " (" + feed::kMaintainer + ')');
+    // For New York's coordinates: the algorithm meets published times in tst_feednws.
+    const std::string ny = "America/New_York";
+    const QDate today =
+        QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone(QByteArray::fromStdString(ny))).date();
+    const feed::SunTimes sun =
+        feed::ComputeSunTimes(40.75, -74.0, today.year(), today.month(), today.day());
+    QVERIFY(answer->body.find("sunrise=\"" + feed::SunClockText(sun.sunrise, ny) + "\" sunset=\"" +
+                              feed::SunClockText(sun.sunset, ny)) != std::string::npos);
+    // The point and its stations are asked once a day, not again for the other unit.
+    QVERIFY(!feed.document("10001", "c").empty());
+    const auto requests = feed.nws.requests();
+    QCOMPARE(std::count_if(requests.begin(), requests.end(),
+                           [](const std::string& r) { return r.starts_with("/points/"); }),
+             2); // the redirect and the canonical point
 }
 
 void TestFeedService::limiterKeepsToTheTerms() {
@@ -347,7 +485,9 @@ void TestFeedService::programRunsFromTheCommandLine() {
     QProcess service;
     service.start(program,
                   {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                   QStringLiteral("--upstream"), QString::fromStdString(upstream.baseAddress())});
+                   QStringLiteral("--upstream"), QString::fromStdString(upstream.baseAddress()),
+                   QStringLiteral("--nws-upstream"),
+                   QString::fromStdString(upstream.baseAddress())});
     QVERIFY(service.waitForStarted(5000));
     const std::string request = rawhttp::Request("/forecastrss?p=96813&u=f");
     auto result = rawhttp::Exchange(port, request);
@@ -452,8 +592,8 @@ void TestFeedService::hostile_data() {
         const int port = FreePort();
         service.start(Program(),
                       {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                       QStringLiteral("--upstream"),
-                       QString::fromStdString(trickle.baseAddress())});
+                       QStringLiteral("--upstream"), QString::fromStdString(trickle.baseAddress()),
+                       QStringLiteral("--source"), QStringLiteral("open-meteo")});
         service.setReadChannel(QProcess::StandardError);
         while (!service.canReadLine() && service.waitForReadyRead(5000)) {
         }

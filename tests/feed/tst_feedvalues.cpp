@@ -530,6 +530,12 @@ void TestFeedValues::options_data() {
                                   << 2 << "";
     QTest::newRow("not a web address")
         << QStringList{QStringLiteral("--upstream"), QStringLiteral("ftp://x")} << 2 << "";
+    const auto bad = [](const char* option, const char* value) {
+        return QStringList{QLatin1String(option), QLatin1String(value)};
+    };
+    QTest::newRow("unknown source") << bad("--source", "open-meteo,yahoo") << 2 << "";
+    QTest::newRow("a source twice") << bad("--source", "nws,nws") << 2 << "";
+    QTest::newRow("a line break in the contact") << bad("--contact", "me\r\nX: y") << 2 << "";
 }
 
 void TestFeedValues::options() {
