@@ -1,7 +1,9 @@
 #include "app/RealDeps.h"
 
 #include "app/Version.h"
+#include "report/EspeakSynthesiser.h"
 #include "report/EspeakVoices.h"
+#include "report/FliteVoices.h"
 #include "report/Modules.h"
 #include "report/NetworkFetch.h"
 #include "report/SoundModule.h"
@@ -23,19 +25,15 @@ void describeSoundStreams() {
     // role: an event role could let do-not-disturb silence an announcement.
     if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
         qputenv("PULSE_PROP_application.icon_name", "nimbrel");
-    // A short stream buffer: the chime has been heard soon after its last sample is written
-    // (at most 50 ms later), so the speech, written right behind it on the same stream, follows
-    // without a gap.
-    if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
-        qputenv("PULSE_LATENCY_MSEC", "50");
 }
 
 } // namespace
 
 std::shared_future<VoiceTokens> StartReadingVoices() {
     // Read on the window's thread when no thread can be started.
-    return std::async(std::launch::async | std::launch::deferred,
-                      [] { return EspeakVoices::List(EspeakVoices::DataDir()); })
+    return std::async(
+               std::launch::async | std::launch::deferred,
+               [] { return InstalledVoices(EspeakVoices::DataDir(), FliteVoices::LibraryDirs()); })
         .share();
 }
 
@@ -54,7 +52,10 @@ Form1Deps PrepareRealApplication(std::shared_future<VoiceTokens> voices) {
     deps.feedHost = QString::fromLatin1(kFeedHost);
     deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
     deps.createSpeechEngine = [voices]() -> std::unique_ptr<SpeechEngine> {
-        return SpeechThroughModule(modulePath(kSoundModuleFile), [voices] { return voices.get(); });
+        return SpeechThroughModule(
+            modulePath(kSoundModuleFile), [voices] { return voices.get(); },
+            FliteThroughModule(modulePath(kFliteModuleFile), kSpeechRate,
+                               FliteVoices::LibraryDirs()));
     };
     deps.fetch = FetchThroughModule(modulePath(kNetworkModuleFile));
     deps.notificationBus = [] { return QDBusConnection::sessionBus(); };

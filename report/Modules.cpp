@@ -6,6 +6,19 @@
 #include "report/NetworkFetch.h"
 #include "report/SoundModule.h"
 
+SynthesiserLoader FliteThroughModule(const QString& modulePath, int sampleRate, QStringList dirs) {
+    auto loader =
+        std::make_shared<ModuleLoader>(modulePath, QStringLiteral(NIMBREL_FLITE_MODULE_IID));
+    return [loader, sampleRate, dirs](QString* why) -> std::unique_ptr<Synthesiser> {
+        const Result<FliteModule*> module = loader->loadAs<FliteModule>();
+        if (!module) {
+            *why = module.error();
+            return nullptr;
+        }
+        return module.value()->createSynthesiser(sampleRate, dirs, why);
+    };
+}
+
 FeedFetch FetchThroughModule(const QString& modulePath) {
     auto loader =
         std::make_shared<ModuleLoader>(modulePath, QStringLiteral(NIMBREL_NETWORK_MODULE_IID));
@@ -18,7 +31,8 @@ FeedFetch FetchThroughModule(const QString& modulePath) {
 }
 
 std::unique_ptr<SpeechEngine> SpeechThroughModule(const QString& modulePath,
-                                                  std::function<VoiceTokens()> listVoices) {
+                                                  std::function<VoiceTokens()> listVoices,
+                                                  SynthesiserLoader loadFlite) {
     auto loader =
         std::make_shared<ModuleLoader>(modulePath, QStringLiteral(NIMBREL_SOUND_MODULE_IID));
     const auto module = [loader] {
@@ -28,7 +42,7 @@ std::unique_ptr<SpeechEngine> SpeechThroughModule(const QString& modulePath,
         return loaded.value();
     };
     return std::make_unique<LazySpeechEngine>(
-        std::move(listVoices), [module] { return module()->createEngine(); },
+        std::move(listVoices), [module, loadFlite] { return module()->createEngine(loadFlite); },
         [module](const QString& path) {
             try {
                 module()->playChime(path);
