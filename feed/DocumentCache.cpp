@@ -22,11 +22,11 @@ std::optional<DocumentCache::Entry> DocumentCache::find(const std::string& key,
 }
 
 void DocumentCache::put(const std::string& key, std::shared_ptr<const std::string> document,
-                        Clock::time_point now) {
+                        Clock::time_point now, DocumentDay day) {
     const std::lock_guard lock(m_mutex);
     const auto it = m_slots.find(key);
     if (it != m_slots.end()) {
-        it->second.entry = Entry{std::move(document), now};
+        it->second.entry = Entry{std::move(document), now, day};
         m_order.splice(m_order.begin(), m_order, it->second.position);
         return;
     }
@@ -35,7 +35,7 @@ void DocumentCache::put(const std::string& key, std::shared_ptr<const std::strin
         m_order.pop_back();
     }
     m_order.push_front(key);
-    m_slots.emplace(key, Slot{Entry{std::move(document), now}, m_order.begin()});
+    m_slots.emplace(key, Slot{Entry{std::move(document), now, day}, m_order.begin()});
 }
 
 std::size_t DocumentCache::size() const {

@@ -2,9 +2,13 @@
 
 #include "feed/ListenSocket.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <utility>
+
+#include <strings.h>
 
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -37,7 +41,8 @@ void RaiseOpenFileLimit(std::size_t connections) {
     }
 }
 
-MHD_Result Queue(MHD_Connection* connection, const Reply& reply, const char* allow = nullptr) {
+MHD_Result Queue(MHD_Connection* connection, const Reply& reply, const char* allow = nullptr,
+                 bool close = false) {
     auto* body = new std::shared_ptr<const std::string>(reply.body);
     MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
         (*body)->size(), const_cast<char*>((*body)->data()),
@@ -51,6 +56,8 @@ MHD_Result Queue(MHD_Connection* connection, const Reply& reply, const char* all
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, cacheControl.c_str());
     if (allow)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, allow);
+    if (close)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued =
         MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
     MHD_destroy_response(response);
@@ -65,6 +72,56 @@ Reply Refusal(int status, const char* text) {
     if (!body)
         body = std::make_shared<const std::string>(text);
     return {status, body, false};
+}
+
+// Why a request's framing is ambiguous, or nullptr: a proxy in front and this service could read
+// different requests out of the same bytes, so such a request is refused and its connection
+// closed.
+const char* AmbiguousFraming(MHD_Connection* connection, std::string_view method) {
+    struct Seen {
+        int lengths = 0;
+        std::string_view length;
+        const char* why = nullptr;
+    } seen;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* key, const char* value) {
+            auto& s = *static_cast<Seen*>(cls);
+            const std::string_view name(key), text(value ? value : "");
+            if (name.find_first_of(" \t") != std::string_view::npos)
+                s.why = "A header name holds a blank.\n";
+            else if (::strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0)
+                s.why = "Transfer-Encoding is not accepted.\n";
+            else if (::strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) != 0)
+                return MHD_YES;
+            else if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+                s.why = "Content-Length is not a number.\n";
+            else if (s.lengths++ > 0 && text != s.length)
+                s.why = "Content-Length is given twice, differently.\n";
+            s.length = text;
+            return s.why ? MHD_NO : MHD_YES;
+        },
+        &seen);
+    if (!seen.why && (method == "GET" || method == "HEAD") &&
+        seen.length.find_first_not_of('0') != std::string_view::npos)
+        seen.why = "A GET or HEAD request carries no body.\n";
+    return seen.why;
+}
+
+// A query value as sent (percent-decoded), NUL bytes included.
+std::optional<std::string_view> Argument(MHD_Connection* connection, const char* name) {
+    const char* value = nullptr;
+    std::size_t size = 0;
+    if (MHD_lookup_connection_value_n(connection, MHD_GET_ARGUMENT_KIND, name,
+                                      std::char_traits<char>::length(name), &value,
+                                      &size) != MHD_YES ||
+        !value)
+        return std::string_view();
+    const std::string_view text(value, size);
+    const bool control = std::any_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    return control ? std::nullopt : std::optional(text);
 }
 
 } // namespace
@@ -212,6 +269,10 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
     if (!*state)
         return MHD_NO;
     const std::shared_ptr<Request> request = *static_cast<std::shared_ptr<Request>*>(*state);
+    if (!request->headersIn) {
+        if (const char* why = AmbiguousFraming(connection, method))
+            return Queue(connection, Refusal(400, why), nullptr, true);
+    }
     // Answering before the whole request is read would cost the connection its keep-alive.
     if (!request->headersIn || *uploadSize != 0) {
         request->headersIn = true;
@@ -241,6 +302,10 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
         return Queue(connection,
                      Refusal(404, "Only /forecastrss?p=ZIP&u=f or u=c is served here.\n"));
 
+    const std::optional<std::string_view> zip = Argument(connection, "p");
+    const std::optional<std::string_view> unit = Argument(connection, "u");
+    if (!zip || !unit)
+        return Queue(connection, Refusal(400, "p and u may not hold control characters.\n"));
     {
         const std::lock_guard lock(server->m_mutex);
         if (server->m_stopped)
@@ -248,11 +313,7 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
         ++server->m_answering;
         request->owed = true;
     }
-    const auto argument = [connection](const char* name) {
-        const char* value = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, name);
-        return std::string_view(value ? value : "");
-    };
-    server->m_service.answer(argument("p"), argument("u"), [request, connection](const Reply& r) {
+    server->m_service.answer(*zip, *unit, [request, connection](const Reply& r) {
         const std::lock_guard lock(request->mutex);
         request->reply = r;
         if (request->suspended) {

@@ -1,10 +1,13 @@
 #include "feed/FeedService.h"
 
 #include "feed/FeedDocument.h"
+#include "feed/LocalTime.h"
+#include "feed/OpenMeteoTerms.h"
 
 #include <QDateTime>
 
 #include <cstdio>
+#include <ctime>
 
 namespace feed {
 namespace {
@@ -33,6 +36,28 @@ long long Seconds(Clock::duration duration) {
                                std::chrono::duration_cast<std::chrono::seconds>(duration).count());
 }
 
+std::int32_t DayNumber(int year, int month, int day) {
+    return static_cast<std::int32_t>(LocalDateTime{year, month, day, 0, 0}.minutes() / 1440);
+}
+
+// The machine's calendar day: a place first asked yesterday evening is known this morning.
+std::int32_t MachineDay(std::chrono::system_clock::time_point now) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return DayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+std::int64_t UnixSeconds(std::chrono::system_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+}
+
+// The day at the place now, on the calendar of the document's own offset from UTC.
+std::int32_t PlaceDay(std::chrono::system_clock::time_point now, std::int32_t utcOffsetSeconds) {
+    const LocalDateTime local = LocalFromUnix(UnixSeconds(now), utcOffsetSeconds);
+    return DayNumber(local.year, local.month, local.day);
+}
+
 } // namespace
 
 FeedService::FeedService(ServiceSettings settings, const ZipTable& zips)
@@ -42,8 +67,25 @@ FeedService::FeedService(ServiceSettings settings, const ZipTable& zips)
                  {UserAgent(m_settings.contact), "application/json", false})
     , m_nws({m_settings.nwsUpstream, m_settings.upstreamTimeout, UserAgent(m_settings.contact),
              m_settings.nwsLimits, m_settings.cacheEntries})
-    , m_cache(m_settings.cacheEntries, std::max(m_settings.freshFor, m_settings.staleFor))
-    , m_limiter(m_settings.limits) {}
+    , m_cache(m_settings.cacheEntries,
+              std::max({m_settings.freshFor, m_settings.staleFor, m_settings.limitedStaleFor}))
+    , m_limiter(m_settings.limits)
+    , m_firstAsked(new std::atomic<std::int32_t>[zips.size()]()) {}
+
+FeedService::Wall FeedService::wallNow() const {
+    return m_settings.wallClock ? m_settings.wallClock() : std::chrono::system_clock::now();
+}
+
+bool FeedService::knownPlace(const Place& place, Wall now) {
+    std::atomic<std::int32_t>& first =
+        m_firstAsked[static_cast<std::size_t>(&place - m_zips.places().data())];
+    std::int32_t day = first.load(std::memory_order_relaxed);
+    if (day == 0) {
+        first.compare_exchange_strong(day, MachineDay(now), std::memory_order_relaxed);
+        return false;
+    }
+    return day < MachineDay(now);
+}
 
 void FeedService::answer(std::string_view zip, std::string_view unit, const Answered& done) {
     static const auto badUnit = Text("The unit u must be f or c.\n");
@@ -65,6 +107,7 @@ void FeedService::answer(std::string_view zip, std::string_view unit, const Answ
                      Seconds(m_settings.freshFor - (now - cached->stored))};
     };
     const auto now = Clock::now();
+    const bool known = knownPlace(*place, wallNow());
     if (const std::optional<Reply> fresh = freshAnswer(now))
         return done(*fresh);
     {
@@ -83,7 +126,7 @@ void FeedService::answer(std::string_view zip, std::string_view unit, const Answ
         }
         m_waiting[key].push_back(done);
     }
-    tryNext({key, place, *units, 0, {}, false, {}});
+    tryNext({key, place, *units, 0, {}, false, {}, known});
 }
 
 void FeedService::tryNext(Attempt attempt) {
@@ -106,14 +149,25 @@ void FeedService::tryNext(Attempt attempt) {
             finish(attempt, result.conditions, kNwsCreditText);
         });
     }
-    if (!m_limiter.tryAcquire(RateLimiter::Clock::now())) {
-        attempt.limited = true;
-        return failed(std::move(attempt), SourceName(source), std::string(kOverBudget));
-    }
     const std::string path =
         ForecastRequestPath(attempt.place->latitude, attempt.place->longitude, attempt.units);
     if (path.empty())
         return failed(std::move(attempt), SourceName(source), "no usable coordinates");
+    {
+        const std::lock_guard lock(m_mutex);
+        if (wallNow() < m_backOffUntil) {
+            attempt.limited = true;
+            attempt.refusal = m_backOffReason;
+        }
+    }
+    if (attempt.limited)
+        return failed(std::move(attempt), SourceName(source),
+                      std::string(kOverBudget) + " (waiting after its 429)");
+    if (!m_limiter.tryAcquire(RateLimiter::Clock::now(), CallWeightTenths(path),
+                              attempt.knownPlace)) {
+        attempt.limited = true;
+        return failed(std::move(attempt), SourceName(source), std::string(kOverBudget));
+    }
     m_upstream.get(path, [this, attempt](const Upstream::Answer& answer) mutable {
         const std::optional<std::string> reason = RefusalReason(answer.body);
         if (answer.status == 0)
@@ -123,6 +177,15 @@ void FeedService::tryNext(Attempt attempt) {
             const std::string why = reason ? *reason : "status " + std::to_string(answer.status);
             attempt.refusal = std::make_shared<const std::string>(
                 "Open-Meteo refused the request: " + why + "\n");
+            if (answer.status == 429) {
+                // Every place waits: the limit is Open-Meteo's count for this whole address.
+                const Wall until = BackOffEnd(why, wallNow());
+                std::fprintf(stderr, "nimbrel-feed: asking Open-Meteo again from %s UTC\n",
+                             IsoText(LocalFromUnix(UnixSeconds(until), 0)).c_str());
+                const std::lock_guard lock(m_mutex);
+                m_backOffUntil = std::max(m_backOffUntil, until);
+                m_backOffReason = attempt.refusal;
+            }
             return failed(std::move(attempt), SourceName(Source::OpenMeteo),
                           "refused the request (status " + std::to_string(answer.status) +
                               "): " + why);
@@ -158,7 +221,10 @@ void FeedService::finish(const Attempt& attempt, const std::optional<Conditions>
     if (conditions) {
         document = std::make_shared<const std::string>(
             FeedDocument(*attempt.place, *conditions, attempt.units, credit));
-        m_cache.put(key, document, Clock::now());
+        const auto date = ParseLocalDateTime(conditions->date);
+        m_cache.put(key, document, Clock::now(),
+                    {date ? DayNumber(date->year, date->month, date->day) : 0,
+                     conditions->utcOffsetSeconds});
     } else if (attempt.source > 1 && !attempt.limited) {
         std::fprintf(stderr,
                      "nimbrel-feed: neither Open-Meteo nor the National Weather Service "
@@ -207,11 +273,20 @@ Reply FeedService::fallback(const std::string& key, Outcome outcome,
     static const auto failed = Text("The weather service did not answer.\n");
     static const auto limited = Text("Too many weather requests; try again later.\n");
     const auto now = Clock::now();
-    const std::optional<DocumentCache::Entry> cached = m_cache.find(key, now);
-    if (cached && now - cached->stored <= m_settings.staleFor)
-        return {200, cached->document, true, 0};
+    if (const std::optional<DocumentCache::Entry> cached = m_cache.find(key, now)) {
+        const auto age = now - cached->stored;
+        // The program cannot tell an older answer from a fresh one, so a spent budget never
+        // brings yesterday's weather: only an answer of the same day there.
+        const bool standsIn =
+            outcome == Outcome::Failed
+                ? age <= m_settings.staleFor
+                : age <= m_settings.limitedStaleFor &&
+                      cached->day.localDay == PlaceDay(wallNow(), cached->day.utcOffsetSeconds);
+        if (standsIn)
+            return {200, cached->document, true, 0};
+    }
     if (outcome == Outcome::Limited)
-        return {503, limited, false};
+        return {503, refusal ? std::move(refusal) : limited, false};
     return {502, refusal ? std::move(refusal) : failed, false};
 }
 

@@ -9,6 +9,7 @@
 #include "feed/Upstream.h"
 #include "feed/ZipTable.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -37,11 +38,16 @@ struct ServiceSettings {
     std::chrono::milliseconds freshFor{10 * 60 * 1000};
     // When upstream fails, an answer up to this old is served instead.
     std::chrono::milliseconds staleFor{60 * 60 * 1000};
+    // When the call budget is spent (ours, or Open-Meteo's after a 429), an answer up to this old
+    // is served instead, if it is of the same local day at the place.
+    std::chrono::milliseconds limitedStaleFor{3 * 60 * 60 * 1000};
     // After a failed call, upstream is asked again for that place and unit only after this long,
     // so that a failing upstream and a busy client cannot spend the call budget.
     std::chrono::milliseconds retryAfter{60 * 1000};
     std::size_t cacheEntries = 10000;
     CallLimits limits;
+    // The calendar, for local days and Open-Meteo's windows; the system clock when empty.
+    std::function<std::chrono::system_clock::time_point()> wallClock;
 };
 
 struct Reply {
@@ -55,7 +61,9 @@ struct Reply {
 // Answers feed requests: checks the unit and the ZIP code, serves cached documents, and asks
 // the weather services in turn once per place and unit when the cached one is no longer fresh.
 // Concurrent requests for the same place and unit share one upstream call, and a failed call is not
-// repeated for a while. Safe to call from several threads.
+// repeated for a while. Open-Meteo's calls are budgeted as it weighs them, with a share kept for
+// places asked for on an earlier day; after a 429 it is not asked until the window named ends.
+// Safe to call from several threads.
 class FeedService final {
 public:
     using Answered = std::function<void(const Reply&)>;
@@ -85,7 +93,9 @@ private:
         std::string failures; // each source's, "Open-Meteo: no answer; …"
         bool limited = false;
         std::shared_ptr<const std::string> refusal; // Open-Meteo's, in its words
+        bool knownPlace = false;                    // first asked for on an earlier day
     };
+    using Wall = std::chrono::system_clock::time_point;
 
     Reply fallback(const std::string& key, Outcome outcome,
                    std::shared_ptr<const std::string> refusal = {});
@@ -94,6 +104,10 @@ private:
     void finish(const Attempt& attempt, const std::optional<Conditions>& conditions,
                 std::string_view credit);
     bool failedLately(const std::string& key, DocumentCache::Clock::time_point now) const;
+    Wall wallNow() const;
+    // Notes the place as asked today if it never was; true when it was first asked on an
+    // earlier day.
+    bool knownPlace(const Place& place, Wall now);
 
     const ServiceSettings m_settings;
     const ZipTable& m_zips;
@@ -104,6 +118,10 @@ private:
     std::mutex m_mutex;                                               // guards the two maps below
     std::unordered_map<std::string, std::vector<Answered>> m_waiting; // by call in flight
     std::unordered_map<std::string, DocumentCache::Clock::time_point> m_failedAt;
+    Wall m_backOffUntil;                                // after a 429, guarded by m_mutex
+    std::shared_ptr<const std::string> m_backOffReason; // its words
+    // The machine's local day each place of the table was first asked for, 0 for never.
+    std::unique_ptr<std::atomic<std::int32_t>[]> m_firstAsked;
 };
 
 } // namespace feed

@@ -60,21 +60,11 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
         {QStringLiteral("pressure_msl"), QStringLiteral("hPa")},
         {QStringLiteral("visibility"), fahrenheit ? QStringLiteral("ft") : QStringLiteral("m")},
     };
-    QJsonArray hourlyTimes, hourlyPressure, hourlyVisibility;
+    QJsonArray hourlyTimes, hourlyPressure;
     for (int i = -3; i <= 0; ++i) {
         hourlyTimes.append(HoursFrom(w.now, i));
         hourlyPressure.append(
             Rounded(w.pressureHpa3hAgo + (w.pressureHpa - w.pressureHpa3hAgo) * (i + 3) / 3, 1));
-        hourlyVisibility.append(current.value(QStringLiteral("visibility")));
-    }
-    QJsonObject hourlyUnits{{QStringLiteral("time"), QStringLiteral("iso8601")},
-                            {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}};
-    QJsonObject hourly{{QStringLiteral("time"), hourlyTimes},
-                       {QStringLiteral("pressure_msl"), hourlyPressure}};
-    if (query.find("hourly=pressure_msl,visibility") != std::string::npos) {
-        hourlyUnits[QStringLiteral("visibility")] =
-            currentUnits.value(QStringLiteral("visibility"));
-        hourly[QStringLiteral("visibility")] = hourlyVisibility;
     }
     const QString today = QString::fromStdString(w.now.substr(0, 10));
     return QJsonObject{
@@ -87,8 +77,11 @@ QJsonObject OpenMeteoAnswer(const DoubleWeather& w, const std::string& query) {
         {QStringLiteral("elevation"), 80.0},
         {QStringLiteral("current_units"), currentUnits},
         {QStringLiteral("current"), current},
-        {QStringLiteral("hourly_units"), hourlyUnits},
-        {QStringLiteral("hourly"), hourly},
+        {QStringLiteral("hourly_units"),
+         QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
+                     {QStringLiteral("pressure_msl"), QStringLiteral("hPa")}}},
+        {QStringLiteral("hourly"), QJsonObject{{QStringLiteral("time"), hourlyTimes},
+                                               {QStringLiteral("pressure_msl"), hourlyPressure}}},
         {QStringLiteral("daily_units"),
          QJsonObject{{QStringLiteral("time"), QStringLiteral("iso8601")},
                      {QStringLiteral("temperature_2m_max"), temperatureUnit},

@@ -145,6 +145,16 @@ std::string F(double c) {
     return std::to_string(std::lround(c * 9 / 5 + 32));
 }
 
+// A calendar that tests move on: it starts at 2024-06-01T21:00Z, 14:00 of the double's day at
+// UTC-7, and every feed given it reads the same hours.
+struct Calendar {
+    std::shared_ptr<std::atomic<int>> hours = std::make_shared<std::atomic<int>>(0);
+    std::chrono::system_clock::time_point operator()() const {
+        return std::chrono::system_clock::time_point(std::chrono::seconds(1717275600)) +
+               std::chrono::hours(hours->load());
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Scenario)
@@ -163,6 +173,7 @@ private Q_SLOTS:
     void openMeteoRefuses();
     void upstreamTimeOut();
     void limiterKeepsToTheTerms();
+    void limitedServesOnlyTodaysAnswer();
     void secondSource_data();
     void secondSource();
     void concurrentRequestsShareOneCall();
@@ -215,7 +226,8 @@ void TestFeedService::refusals_data() {
     QTest::newRow("military ZIP without coordinates") << "/forecastrss?p=34001&u=f" << 200 << true;
     QTest::newRow("no ZIP") << "/forecastrss?u=c" << 200 << true;
     QTest::newRow("smuggled parameter") << "/forecastrss?p=90210%26u%3Dc&u=f" << 200 << true;
-    QTest::newRow("line break") << "/forecastrss?p=90210%0D%0AX:%20y&u=f" << 200 << true;
+    QTest::newRow("line break") << "/forecastrss?p=90210%0D%0AX:%20y&u=f" << 400 << false;
+    QTest::newRow("NUL") << "/forecastrss?p=90012%00junk&u=f" << 400 << false;
     QTest::newRow("other path") << "/forecastrss/more?p=90210&u=f" << 404 << false;
     QTest::newRow("long request") << QStringLiteral("/forecastrss?u=f&p=") + QString(300, u'9')
                                   << 414 << false;
@@ -438,7 +450,8 @@ void TestFeedService::secondSource() {
 }
 
 void TestFeedService::limiterKeepsToTheTerms() {
-    RunningFeed feed([](feed::FeedOptions& o) { o.service.limits.perMinute = 2; });
+    // Three calls a minute are two of our weight (1.2); places new today get 80% of it.
+    RunningFeed feed([](feed::FeedOptions& o) { o.service.limits.perMinute = 3; });
     QVERIFY(!feed.document("90210", "f").empty());
     QVERIFY(!feed.document("10001", "f").empty());
     const auto third = feed.get("/forecastrss?p=60601&u=f");
@@ -446,6 +459,23 @@ void TestFeedService::limiterKeepsToTheTerms() {
     QCOMPARE(third->status, 503);
     QVERIFY(!feed.document("90210", "f").empty()); // cached answers are still served
     QCOMPARE(feed.upstream.requestCount(), std::size_t(2));
+}
+
+// With the budget spent, an answer stands in only while it is of the same day at the place, so
+// that no older weather is spoken as today's.
+void TestFeedService::limitedServesOnlyTodaysAnswer() {
+    const Calendar calendar;
+    RunningFeed feed([&](feed::FeedOptions& o) {
+        o.service.wallClock = calendar;
+        o.service.freshFor = 0ms;
+        o.service.limits.perDay = 2;
+    });
+    const std::string today = feed.document("90210", "f");
+    QVERIFY(!today.empty());
+    QCOMPARE(feed.document("90210", "f"), today); // not asked again: the budget is spent
+    *calendar.hours = 10;                         // 00:00 of the next day in Beverly Hills
+    QCOMPARE(feed.get("/forecastrss?p=90210&u=f")->status, 503);
+    QCOMPARE(feed.upstream.requestCount(), std::size_t(1));
 }
 
 void TestFeedService::concurrentRequestsShareOneCall() {
@@ -576,6 +606,71 @@ void TestFeedService::hostile_data() {
         feed.upstream.setMode(Mode::Answer);
         QVERIFY(!feed.document("10001", "f").empty());
     }) << 5;
+    QTest::newRow("a 429 holds every place back") << Scenario([] {
+        const Calendar calendar;
+        RunningFeed feed([&](feed::FeedOptions& o) {
+            o.service.sources = {feed::Source::OpenMeteo};
+            o.service.wallClock = calendar;
+            o.service.freshFor = 0ms;
+        });
+        const std::string earlier = feed.document("90210", "f");
+        feed.upstream.serve(429, "{\"error\":true,\"reason\":\"Daily API request limit "
+                                 "exceeded. Please try again tomorrow.\"}");
+        QCOMPARE(feed.get("/forecastrss?p=10001&u=f")->status, 502);
+        feed.upstream.setMode(Mode::Answer);
+        const auto held = feed.get("/forecastrss?p=60601&u=f");
+        QCOMPARE(held->status, 503);
+        QVERIFY(held->body.find("Daily API request limit exceeded") != std::string::npos);
+        QCOMPARE(feed.document("90210", "f"), earlier);
+        QCOMPARE(feed.upstream.requestCount(), std::size_t(2));
+        *calendar.hours = 3; // midnight UTC, when Open-Meteo's day ends
+        QVERIFY(!feed.document("60601", "f").empty());
+    }) << 5;
+    QTest::newRow("a flood of new places") << Scenario([] {
+        const Calendar calendar;
+        RunningFeed feed([&](feed::FeedOptions& o) {
+            o.service.sources = {feed::Source::OpenMeteo};
+            o.service.wallClock = calendar;
+            o.service.freshFor = 0ms;
+        });
+        QVERIFY(!feed.document("99723", "f").empty());
+        *calendar.hours = 24; // the daily announcement's place was asked for yesterday
+        std::atomic<int> refused{0};
+        std::vector<std::thread> flood;
+        const auto& places = feed::ZipTable::BuiltIn().places();
+        for (std::size_t t = 0; t < 4; ++t)
+            flood.emplace_back([&, t] {
+                for (std::size_t i = t; i < 1000; i += 4)
+                    refused +=
+                        feed.get("/forecastrss?u=f&p=" + places[i * 40].zipText())->status != 200;
+            });
+        for (std::thread& thread : flood)
+            thread.join();
+        QVERIFY2(refused > 500, qPrintable(QString::number(refused)));
+        const std::size_t before = feed.upstream.requestCount();
+        QVERIFY(!feed.document("99723", "f").empty());
+        QCOMPARE(feed.upstream.requestCount(), before + 1); // asked afresh, from the kept share
+    }) << 30;
+    // Each shape could frame the bytes after it as a second request; it gets 400 alone.
+    QTest::newRow("smuggling shapes") << Scenario([] {
+        RunningFeed feed;
+        const std::string second = rawhttp::Request("/forecastrss?p=10001&u=f");
+        const std::string length = "Content-Length: " + std::to_string(second.size());
+        for (const std::string& head :
+             {length + "\r\nContent-Length: 0", length + "\r\nTransfer-Encoding: chunked",
+              "Content-Length : " + std::to_string(second.size()), length,
+              std::string("Content-Length: 1e3"), std::string("Transfer-Encoding: chunked")}) {
+            const auto answer = rawhttp::Exchange(
+                feed.port(),
+                "GET /forecastrss?p=90210&u=f HTTP/1.1\r\nHost: x\r\n" + head + "\r\n\r\n" + second,
+                5s);
+            QVERIFY2(answer && answer->status == 400 &&
+                         answer->body.find("HTTP/1.1 200") == std::string::npos,
+                     head.c_str());
+        }
+        QCOMPARE(feed.get("/forecastrss?u=f&p=" + std::string(9000, '9'))->status, 414);
+        QCOMPARE(feed.upstream.requestCount(), std::size_t(0));
+    }) << 10;
     QTest::newRow("second service on the port") << Scenario([] {
         RunningFeed first;
         QProcess second;

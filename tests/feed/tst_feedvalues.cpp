@@ -7,10 +7,12 @@
 #include "feed/FeedOptions.h"
 #include "feed/Forecast.h"
 #include "feed/LocalTime.h"
+#include "feed/OpenMeteoTerms.h"
 #include "feed/RateLimiter.h"
 #include "feed/WeatherCodes.h"
 #include "feed/ZipTable.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -75,6 +77,8 @@ private Q_SLOTS:
     void everyPlaceDocumentCarriesEachKeyOnce();
     void cacheDropsLeastRecentlyUsedAndExpired();
     void limiterKeepsEveryWindow();
+    void backOffEndsWithTheWindowNamed_data();
+    void backOffEndsWithTheWindowNamed();
     void options_data();
     void options();
 };
@@ -121,12 +125,6 @@ void TestFeedValues::valuesInTheUnitsAsked_data() {
         << "-1 8 72 16 1013.2 -13 20";
     QTest::newRow("just below zero reads 0")
         << "c" << Set("current", "temperature_2m", -0.4) << "0 8 72 16 1013.2 10 20";
-    // Some models leave a current value out; the hourly list at the current hour has it.
-    QTest::newRow("null visibility from the hourly list")
-        << "f"
-        << Both(Set("current", "visibility", QJsonValue()),
-                Set("hourly", "visibility", QJsonArray{0, 0, 0, 10560.0}))
-        << "58 5 72 2 29.92 50 68";
 }
 
 void TestFeedValues::valuesInTheUnitsAsked() {
@@ -166,10 +164,6 @@ void TestFeedValues::unusableAnswers_data() {
     QTest::newRow("null high") << Set("daily", "temperature_2m_max", QJsonValue())
                                << "temperature_2m_max is null";
     QTest::newRow("no daily") << Remove("daily") << "no \"daily\" object";
-    QTest::newRow("null visibility, none hourly")
-        << Both(Set("current", "visibility", QJsonValue()),
-                Set("hourly", "visibility", QJsonArray{1.0, 1.0, 1.0, QJsonValue()}))
-        << "visibility is null";
     QTest::newRow("current time garbled")
         << Set("current", "time", QStringLiteral("yesterday")) << "current time is not a time";
     QTest::newRow("sunrise garbled")
@@ -221,13 +215,6 @@ void TestFeedValues::pressureTrend_data() {
         << Set("hourly", "pressure_msl",
                QJsonArray{QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue()})
         << "";
-    QTest::newRow("no hourly list") << at14 << 1010.0 << 1013.2 << Remove("hourly") << "";
-    QTest::newRow("hourly list ended 10.5 h before now")
-        << "2024-06-01T12:30" << 0.0 << 1013.2
-        << Set("hourly", "time",
-               QJsonArray{QStringLiteral("2024-05-31T23:00"), QStringLiteral("2024-06-01T00:00"),
-                          QStringLiteral("2024-06-01T01:00"), QStringLiteral("2024-06-01T02:00")})
-        << "";
     QTest::newRow("nearest value 70 minutes off")
         << at14 << 0.0 << 1013.2
         << Set("hourly", "time",
@@ -272,20 +259,9 @@ void TestFeedValues::sunTimes_data() {
     QTest::newRow("with seconds") << "2024-06-01T05:07:59"
                                   << "2024-06-01T21:10:00"
                                   << "5:07 am/9:10 pm";
-    QTest::newRow("null, as Open-Meteo once sent") << ""
-                                                   << ""
-                                                   << "none/none";
-    // Open-Meteo's shapes since 2024: polar night rises and sets at the same midnight, polar day
-    // sets at the next midnight.
-    QTest::newRow("polar night") << "2024-06-01T00:00"
-                                 << "2024-06-01T00:00"
+    QTest::newRow("polar night") << ""
+                                 << ""
                                  << "none/none";
-    QTest::newRow("polar day") << "2024-06-01T00:00"
-                               << "2024-06-02T00:00"
-                               << "none/none";
-    QTest::newRow("last sunset before polar night") << "2024-06-01T11:58"
-                                                    << "2024-06-01T12:20"
-                                                    << "11:58 am/12:20 pm";
 }
 
 void TestFeedValues::sunTimes() {
@@ -479,6 +455,46 @@ void TestFeedValues::limiterKeepsEveryWindow() {
     for (int i = 1; i < 50; ++i)
         QVERIFY(!strict.tryAcquire(t0 + i * 1s));
     QVERIFY(strict.tryAcquire(t0 + 61s));
+
+    // Our request weighs 1.2 calls (12 variables): two fit in 3, a place new today spends at most
+    // 80% of it and a place known from an earlier day the rest.
+    QCOMPARE(CallWeightTenths(ForecastRequestPath(34.09, -118.41, UnitSystem::Metric)), 12u);
+    QCOMPARE(CallWeightTenths("/v1/forecast?current=a,b&daily=c&timezone=auto"), 10u);
+    RateLimiter shared(CallLimits{3, 100, 100});
+    QVERIFY(shared.tryAcquire(t0, 12, false) && shared.tryAcquire(t0, 12, false));
+    QVERIFY(!shared.tryAcquire(t0, 1, false));
+    QVERIFY(shared.tryAcquire(t0, 6, true) && !shared.tryAcquire(t0, 1, true));
+}
+
+void TestFeedValues::backOffEndsWithTheWindowNamed_data() {
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("now"); // UTC
+    QTest::addColumn<QString>("until");
+
+    const QString now = QStringLiteral("2024-06-01T12:34:56Z");
+    QTest::newRow("minute") << "Minutely API request limit exceeded. Please try again in one "
+                               "minute."
+                            << now << "2024-06-01T12:35:00Z";
+    QTest::newRow("hour") << "Hourly API request limit exceeded. Please try again in the next "
+                             "hour."
+                          << now << "2024-06-01T13:00:00Z";
+    QTest::newRow("day") << "Daily API request limit exceeded. Please try again tomorrow." << now
+                         << "2024-06-02T00:00:00Z";
+    QTest::newRow("no window named") << "Too many requests" << now << "2024-06-01T12:35:56Z";
+}
+
+void TestFeedValues::backOffEndsWithTheWindowNamed() {
+    QFETCH(QString, reason);
+    QFETCH(QString, now);
+    QFETCH(QString, until);
+    const auto at = std::chrono::system_clock::time_point(
+        std::chrono::seconds(QDateTime::fromString(now, Qt::ISODate).toSecsSinceEpoch()));
+    const auto end = BackOffEnd(reason.toStdString(), at);
+    QCOMPARE(QDateTime::fromSecsSinceEpoch(
+                 std::chrono::duration_cast<std::chrono::seconds>(end.time_since_epoch()).count(),
+                 Qt::UTC)
+                 .toString(Qt::ISODate),
+             until);
 }
 
 void TestFeedValues::options_data() {
@@ -488,7 +504,7 @@ void TestFeedValues::options_data() {
 
     QTest::newRow("defaults") << QStringList() << -1
                               << QStringLiteral("%1:%2 https://api.open-meteo.com 10000 600000 "
-                                                "3600000 10000 500/4500/9000 2 60000 4096 5000")
+                                                "3600000 10000 540/4500/9000 2 60000 4096 5000")
                                      .arg(QLatin1String(kDefaultHost))
                                      .arg(kDefaultPort);
     QTest::newRow("all set") << QStringList{QStringLiteral("--listen"),
