@@ -2,7 +2,9 @@
 
 #include "app/Version.h"
 #include "core/Error.h"
+#include "report/EspeakSynthesiser.h"
 #include "report/EspeakVoices.h"
+#include "report/FliteVoices.h"
 #include "report/LazySpeechEngine.h"
 #include "report/NetworkFetch.h"
 #include "report/SoundModule.h"
@@ -38,6 +40,18 @@ const SoundModule* soundModule() {
     return module;
 }
 
+// Loaded when a Flite voice first speaks.
+std::unique_ptr<Synthesiser> loadFlite(QString* why) {
+    static const FliteModule* const module =
+        loadModule<FliteModule>(kFliteModuleFile, kFliteModuleEntry);
+    if (!module) {
+        *why = QStringLiteral("the module %1 could not be loaded")
+                   .arg(QLatin1String(kFliteModuleFile));
+        return nullptr;
+    }
+    return module->createSynthesiser(kSpeechRate, FliteVoices::LibraryDirs(), why);
+}
+
 // Loaded at the first fetch.
 FetchOutcome fetchThroughModule(const QString& url, std::chrono::milliseconds timeout) {
     static const NetworkModule* const module =
@@ -55,7 +69,8 @@ std::unique_ptr<SpeechEngine> createSpeechEngine(std::shared_future<VoiceTokens>
     return std::make_unique<LazySpeechEngine>([voices] { return voices.get(); },
                                               []() -> std::unique_ptr<SpeechEngine> {
                                                   const SoundModule* module = soundModule();
-                                                  return module ? module->createEngine() : nullptr;
+                                                  return module ? module->createEngine(&loadFlite)
+                                                                : nullptr;
                                               },
                                               [](const QString& path) {
                                                   if (const SoundModule* module = soundModule())
@@ -69,19 +84,15 @@ void describeSoundStreams() {
     // role: an event role could let do-not-disturb silence an announcement.
     if (!qEnvironmentVariableIsSet("PULSE_PROP_application.icon_name"))
         qputenv("PULSE_PROP_application.icon_name", "nimbrel");
-    // A short stream buffer: the chime has been heard soon after its last sample is written
-    // (at most 50 ms later), so the speech, written right behind it on the same stream, follows
-    // without a gap.
-    if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
-        qputenv("PULSE_LATENCY_MSEC", "50");
 }
 
 } // namespace
 
 std::shared_future<VoiceTokens> StartReadingVoices() {
     // Read on the window's thread when no thread can be started.
-    return std::async(std::launch::async | std::launch::deferred,
-                      [] { return EspeakVoices::List(EspeakVoices::DataDir()); })
+    return std::async(
+               std::launch::async | std::launch::deferred,
+               [] { return InstalledVoices(EspeakVoices::DataDir(), FliteVoices::LibraryDirs()); })
         .share();
 }
 

@@ -19,9 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, fonts-liberati
 # The extended description, below the summary; paragraphs are separated by an empty line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Nimbrel reads the local weather aloud at the times of day you pick. For a US
 ZIP code it fetches the current conditions and today's forecast, shows a few
-English sentences in its window, plays a chime and speaks them with
-espeak-ng. It lives in the notification area, starts at login and keeps every
-setting as a one-line text file in ~/Documents/Nimbrel.
+English sentences in its window, plays a chime and speaks them with CMU
+Flite's or espeak-ng's voices. It lives in the notification area, starts at
+login and keeps every setting as a one-line text file in ~/Documents/Nimbrel.
 
 The package also holds nimbrel-feed, the loopback service that answers the
 program's feed requests from Open-Meteo data, run for every user by a systemd

@@ -1,5 +1,7 @@
 #include "report/AudioOut.h"
 
+#include "report/PulseOut.h"
+
 #include <pcaudiolib/audio.h>
 
 #include <QtGlobal>
@@ -20,13 +22,10 @@ constexpr audio_object_format kNativeS16 = std::endian::native == std::endian::l
                                                ? AUDIO_OBJECT_FORMAT_S16LE
                                                : AUDIO_OBJECT_FORMAT_S16BE;
 
-// pcaudiolib leaves the buffer to the server's defaults: PulseAudio holds up to 2 s of a
-// stream, ALSA less, unless PULSE_LATENCY_MSEC asks for less. A little more, so that sound
-// written just before is surely out.
+// pcaudiolib leaves the buffer to the device's defaults (ALSA's, for it serves only where no
+// sound server runs). A little more, so that sound written just before is surely out.
 int deviceBufferMs() {
-    bool ok = false;
-    const int asked = qEnvironmentVariableIntValue("PULSE_LATENCY_MSEC", &ok);
-    return (ok && asked > 0 && asked < 2000 ? asked : 2000) + 100;
+    return 2100;
 }
 
 class PcAudioOut final : public AudioOut {
@@ -58,6 +57,10 @@ private:
 Result<std::unique_ptr<AudioOut>> OpenSoundDevice(int sampleRate, int channels) {
     if (sampleRate <= 0 || channels <= 0 || channels > 255)
         return Failure{QStringLiteral("unsupported sound format")};
+    bool noServer = false;
+    Result<std::unique_ptr<AudioOut>> pulse = OpenPulseStream(sampleRate, channels, &noServer);
+    if (pulse || !noServer)
+        return pulse;
 
     audio_object* object = create_audio_device_object(nullptr, "Nimbrel", "Nimbrel");
     if (!object)

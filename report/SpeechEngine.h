@@ -3,6 +3,7 @@
 #include "core/Error.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -59,10 +60,14 @@ inline void RequireListed(const VoiceTokens& voices, const VoiceToken& voice) {
                        QStringLiteral("There is no voice \"%1\"").arg(voice.id));
 }
 
-// The voice a first start selects: the first "en-us" voice, else the first English one ("en" or
-// "en-*"), else position 0. Told by the language tag, never by the name: a name may mention
-// English for a voice that speaks another language.
+// The voice a first start selects: Flite's slt, else the first "en-us" voice, else the first
+// English one ("en" or "en-*"), else position 0. Told by the language tag, never by the name: a
+// name may mention English for a voice that speaks another language.
 int DefaultVoicePosition(const VoiceTokens& voices);
+
+// Every voice the program offers, in the voice list's order: espeak-ng's voices from its data
+// folder, in espeak-ng's order, then Flite's found in fliteDirs. Loads no synthesiser.
+VoiceTokens InstalledVoices(const QString& espeakDataDir, const QStringList& fliteDirs);
 
 // Creates an engine; returns null when none can be created.
 using SpeechEngineFactory = std::function<std::unique_ptr<SpeechEngine>()>;

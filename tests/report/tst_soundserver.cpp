@@ -1,6 +1,6 @@
 #include "report/Announce.h"
 #include "report/Chime.h"
-#include "report/EspeakEngine.h"
+#include "report/VoiceEngine.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -113,11 +114,17 @@ public:
     void stop() {
         if (m_server.state() == QProcess::NotRunning)
             return;
+        freeze(false);
         m_server.terminate();
         if (!m_server.waitForFinished(3000)) {
             m_server.kill();
             m_server.waitForFinished(3000);
         }
+    }
+
+    // Stops the server as SIGSTOP does, or lets it go on.
+    void freeze(bool frozen) {
+        ::kill(static_cast<pid_t>(m_server.processId()), frozen ? SIGSTOP : SIGCONT);
     }
 
     QString address() const { return QStringLiteral("unix:") + m_socket; }
@@ -181,6 +188,8 @@ private Q_SLOTS:
     void announcementChimesThenSpeaks();
     void missingChimeFilePlaysTheStandInTone();
     void purgeSilencesEarlierSpeech();
+    void frozenServerHoldsNothingHostage_data();
+    void frozenServerHoldsNothingHostage();
     void cleanupTestCase();
 
 private:
@@ -193,9 +202,6 @@ private:
 
 void TestSoundServer::initTestCase() {
     QVERIFY(m_dir.isValid());
-    // The stream buffer the program asks for.
-    if (!qEnvironmentVariableIsSet("PULSE_LATENCY_MSEC"))
-        qputenv("PULSE_LATENCY_MSEC", "50");
 }
 
 void TestSoundServer::chimeSound_data() {
@@ -243,7 +249,7 @@ void TestSoundServer::withoutServerSpeakFailsAndChimeReturnsAtOnce() {
     qInfo("chime without a sound server returned after %lld ms", chimeMs);
     QVERIFY2(chimeMs < 500, qPrintable(QStringLiteral("%1 ms").arg(chimeMs)));
 
-    std::unique_ptr<SpeechEngine> engine = CreateEspeakEngine();
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
     QVERIFY(engine);
     timer.restart();
     try {
@@ -280,11 +286,11 @@ void TestSoundServer::announcementChimesThenSpeaks() {
     const Sound chime = LoadChimeSound(chimePath());
     const long long chimeLength = static_cast<long long>(chime.samples.size());
     const long long chimeLastLoud = lastLoud(chime.samples);
-    const Samples opening = EspeakEngine().Synthesise(report.opening);
+    const Samples opening = VoiceEngine().Synthesise(report.opening);
     const long long speechLead = firstLoud(opening);
     QVERIFY(speechLead >= 0);
 
-    std::unique_ptr<SpeechEngine> engine = CreateEspeakEngine();
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
     QVERIFY(engine);
     std::vector<int> delays;
     for (int run = 0; run < 5; ++run) {
@@ -356,11 +362,11 @@ void TestSoundServer::purgeSilencesEarlierSpeech() {
         "evening, with a low of thirty eight and a high of fifty two. Winds from the north "
         "west at twelve miles per hour, gusting to twenty.");
     const QString last = QStringLiteral("Good evening.");
-    EspeakEngine reference;
+    VoiceEngine reference;
     QVERIFY(reference.Synthesise(longText).size() > size_t(kRate) * 8);
     const auto lastLength = static_cast<long long>(reference.Synthesise(last).size());
 
-    std::unique_ptr<SpeechEngine> engine = CreateEspeakEngine();
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
     QVERIFY(engine);
     QVERIFY(m_server->startRecording());
     engine->Speak(longText, SpeechEngine::SVSFlagsAsync);
@@ -378,6 +384,61 @@ void TestSoundServer::purgeSilencesEarlierSpeech() {
              qPrintable(QStringLiteral("speech lasted %1 ms").arg(ms(span))));
     QVERIFY2(span > kRate + lastLength / 2,
              qPrintable(QStringLiteral("speech lasted %1 ms").arg(ms(span))));
+}
+
+void TestSoundServer::frozenServerHoldsNothingHostage_data() {
+    QTest::addColumn<int>("freezeAfterMs"); // into the second announcement; -1 before it
+    QTest::addColumn<int>("code");          // the second announcement ends with
+
+    // Its chime cannot connect: the speech message.
+    QTest::newRow("frozen during the speech") << -1 << ErrorCode::SpeechNoAudioDevice;
+    // The chime's stream stops taking sound: the speech is queued behind it.
+    QTest::newRow("frozen during the chime") << 300 << 0;
+}
+
+void TestSoundServer::frozenServerHoldsNothingHostage() {
+    QFETCH(int, freezeAfterMs);
+    needServer();
+    if (!m_server)
+        QSKIP(qPrintable(QStringLiteral("no PulseAudio server here: ") + m_serverProblem));
+
+    const ReportSections report{QStringLiteral("Good morning. It is partly cloudy, and the wind "
+                                               "blows from the west at twelve miles per hour."),
+                                QStringLiteral("Today, showers."),
+                                {},
+                                {}};
+    const auto announce = [&](SpeechEngine& engine) {
+        try {
+            Announce(
+                &engine, [&] { PlayChimeAndWait(engine, chimePath()); }, report);
+            return 0;
+        } catch (const NimbrelError& e) {
+            return e.code();
+        }
+    };
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
+    QVERIFY(engine);
+    QCOMPARE(announce(*engine), 0);
+    QTest::qWait(1000);
+    if (freezeAfterMs < 0)
+        m_server->freeze(true);
+    else
+        QTimer::singleShot(freezeAfterMs, [&] { m_server->freeze(true); });
+
+    // The window waits for the chime at most its length plus 2 s.
+    QElapsedTimer timer;
+    timer.start();
+    QTEST(announce(*engine), "code");
+    const qint64 waited = timer.elapsed();
+    QVERIFY2(waited < ChimeLengthMs(chimePath()) + 2100, qPrintable(QString::number(waited)));
+    // Closing does not wait on the server either.
+    timer.restart();
+    engine.reset();
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+
+    m_server->freeze(false);
+    engine = CreateVoiceEngine({});
+    QCOMPARE(announce(*engine), 0);
 }
 
 void TestSoundServer::cleanupTestCase() {

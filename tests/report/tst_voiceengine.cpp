@@ -1,7 +1,11 @@
-#include "report/EspeakEngine.h"
 #include "report/EspeakVoices.h"
+#include "report/FliteSynthesiser.h"
+#include "report/FliteVoices.h"
+#include "report/VoiceEngine.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
@@ -87,6 +91,16 @@ AudioOpener fakeDevices(const std::shared_ptr<DeviceLog>& log, bool paced) {
     };
 }
 
+const QString kSlt = QStringLiteral("flite:cmu_us_slt");
+const QString kEnUs = QStringLiteral("English (America)");
+
+// Flite's voices as the program has them.
+std::vector<VoiceFamily> flite() {
+    return {{FliteVoices::List(FliteVoices::LibraryDirs()), [](QString* why) {
+                 return CreateFliteSynthesiser(22050, FliteVoices::LibraryDirs(), why);
+             }}};
+}
+
 const QString kLong = QStringLiteral(
     "Good morning. It is seven thirty. In Springfield it is partly cloudy and forty five "
     "degrees, with winds from the north west at twelve miles per hour. Today's forecast calls "
@@ -94,7 +108,7 @@ const QString kLong = QStringLiteral(
 
 // What the engine gives for each text, synthesised on its own.
 std::vector<Samples> synthesise(const QStringList& texts, const QString& voice = {}) {
-    EspeakEngine engine(fakeDevices(std::make_shared<DeviceLog>(), false));
+    VoiceEngine engine(fakeDevices(std::make_shared<DeviceLog>(), false), flite());
     if (!voice.isEmpty())
         engine.SetVoice({voice, voice});
     std::vector<Samples> pieces;
@@ -184,12 +198,14 @@ double rms(const Samples& samples) {
 
 } // namespace
 
-class TestEspeakEngine final : public QObject {
+class TestVoiceEngine final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void listsVoicesInAStableOrder();
     void voiceFilesGiveTheEnginesList();
+    void fliteVoicesFoundByTheirLibraries_data();
+    void fliteVoicesFoundByTheirLibraries();
     void speaksTextAsAudio_data();
     void speaksTextAsAudio();
     void queuesInOrder_data();
@@ -205,10 +221,10 @@ private Q_SLOTS:
     void destructionStopsSpeechPromptly();
 };
 
-void TestEspeakEngine::listsVoicesInAStableOrder() {
+void TestVoiceEngine::listsVoicesInAStableOrder() {
     auto log = std::make_shared<DeviceLog>();
-    const VoiceTokens first = EspeakEngine(fakeDevices(log, false)).GetVoices();
-    EspeakEngine engine(fakeDevices(log, false));
+    const VoiceTokens first = VoiceEngine(fakeDevices(log, false), flite()).GetVoices();
+    VoiceEngine engine(fakeDevices(log, false), flite());
     QVERIFY(!first.empty());
     const VoiceTokens again = engine.GetVoices();
     QCOMPARE(again.size(), first.size());
@@ -218,12 +234,12 @@ void TestEspeakEngine::listsVoicesInAStableOrder() {
         QVERIFY(!first[i].GetDescription().isEmpty());
     }
     const VoiceToken chosen = first[size_t(DefaultVoicePosition(first))];
-    QCOMPARE(chosen.language, QStringLiteral("en-us"));
-    QCOMPARE(chosen.GetDescription(), QStringLiteral("English (America)"));
+    QCOMPARE(chosen.id, kSlt);
+    QCOMPARE(chosen.GetDescription(), u"English (America), Flite slt (female)");
 }
 
-void TestEspeakEngine::defaultVoice_data() {
-    QTest::addColumn<QStringList>("languages");
+void TestVoiceEngine::defaultVoice_data() {
+    QTest::addColumn<QStringList>("languages"); // or a Flite voice's id
     QTest::addColumn<int>("position");
     QTest::newRow("en-us after others")
         << QStringList{u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us-nyc"_s} << 2;
@@ -232,22 +248,27 @@ void TestEspeakEngine::defaultVoice_data() {
         << 3;
     QTest::newRow("no English") << QStringList{u"af"_s, u"de"_s} << 0;
     QTest::newRow("no voices") << QStringList{} << 0;
+    QTest::newRow("Flite's slt before espeak-ng's en-us")
+        << QStringList{u"af"_s, u"en-us"_s, u"flite:cmu_us_rms"_s, u"flite:cmu_us_slt"_s} << 3;
+    QTest::newRow("no slt: espeak-ng's en-us before Flite's")
+        << QStringList{u"af"_s, u"en-gb"_s, u"en-us"_s, u"flite:cmu_us_rms"_s} << 2;
 }
 
-void TestEspeakEngine::defaultVoice() {
+void TestVoiceEngine::defaultVoice() {
     QFETCH(QStringList, languages);
     VoiceTokens voices;
     for (const QString& language : languages)
-        voices.push_back({language, QStringLiteral("English?"), language});
+        voices.push_back({language, QStringLiteral("English?"),
+                          language.startsWith(u"flite:") ? u"en-us"_s : language});
     QTEST(DefaultVoicePosition(voices), "position");
 }
 
-void TestEspeakEngine::voiceFilesGiveTheEnginesList() {
-    // Read without espeak-ng, they must match it name for name, or a stored position would
-    // name another voice once the engine starts.
+void TestVoiceEngine::voiceFilesGiveTheEnginesList() {
+    // Read without a synthesiser, they must match the engine's name for name, or a stored
+    // position would name another voice once the engine starts.
     const VoiceTokens engine =
-        EspeakEngine(fakeDevices(std::make_shared<DeviceLog>(), false)).GetVoices();
-    const VoiceTokens read = EspeakVoices::List(EspeakVoices::DataDir());
+        VoiceEngine(fakeDevices(std::make_shared<DeviceLog>(), false), flite()).GetVoices();
+    const VoiceTokens read = InstalledVoices(EspeakVoices::DataDir(), FliteVoices::LibraryDirs());
     QStringList engineNames, readNames;
     for (const VoiceToken& voice : engine)
         engineNames.append(voice.id + QLatin1Char('/') + voice.language);
@@ -257,31 +278,89 @@ void TestEspeakEngine::voiceFilesGiveTheEnginesList() {
     QVERIFY(EspeakVoices::List(QStringLiteral("/nonexistent")).empty());
 }
 
-void TestEspeakEngine::speaksTextAsAudio_data() {
+void TestVoiceEngine::fliteVoicesFoundByTheirLibraries_data() {
+    QTest::addColumn<QStringList>("first");  // voice libraries in the first folder
+    QTest::addColumn<QStringList>("second"); // and in the second
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{};
+    QTest::newRow("fixed order, not the folder's")
+        << QStringList{u"kal"_s, u"awb"_s, u"slt"_s} << QStringList{}
+        << QStringList{u"flite:cmu_us_slt"_s, u"flite:cmu_us_awb"_s, u"flite:cmu_us_kal"_s};
+    QTest::newRow("two folders, once each")
+        << QStringList{u"rms"_s} << QStringList{u"rms"_s, u"kal16"_s}
+        << QStringList{u"flite:cmu_us_rms"_s, u"flite:cmu_us_kal16"_s};
+    QTest::newRow("unknown and time voices left out")
+        << QStringList{u"time_awb"_s, u"zzz"_s} << QStringList{} << QStringList{};
+}
+
+void TestVoiceEngine::fliteVoicesFoundByTheirLibraries() {
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    QTemporaryDir one, two;
+    const auto install = [](const QTemporaryDir& dir, const QStringList& names) {
+        for (const QString& name : names) {
+            QFile file(dir.filePath(u"libflite_cmu_"_s +
+                                    (name.startsWith(u"time") ? u""_s : u"us_"_s) + name +
+                                    u".so.1"_s));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    };
+    install(one, first);
+    install(two, second);
+    QStringList listed;
+    for (const VoiceToken& voice : FliteVoices::List({one.path(), two.path()})) {
+        listed.append(voice.id);
+        QVERIFY(voice.description.startsWith(u"English (America), Flite "));
+        QCOMPARE(voice.language, u"en-us");
+    }
+    QTEST(listed, "listed");
+    // espeak-ng's voices first, as before: a stored position keeps its voice.
+    const VoiceTokens espeak = EspeakVoices::List(EspeakVoices::DataDir());
+    const VoiceTokens all = InstalledVoices(EspeakVoices::DataDir(), {one.path(), two.path()});
+    QCOMPARE(all.size(), espeak.size() + size_t(listed.size()));
+    QCOMPARE(all.front().id, espeak.front().id);
+}
+
+void TestVoiceEngine::speaksTextAsAudio_data() {
+    QTest::addColumn<QString>("voice");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("minMs");
     QTest::addColumn<int>("maxMs");
 
-    QTest::newRow("a sentence") << QStringLiteral("It is 45 degrees and partly cloudy.") << 1500
-                                << 6000;
-    QTest::newRow("non-ASCII text") << QStringLiteral(u"Zürich, 12°, café") << 500 << 6000;
+    const QString sentence = QStringLiteral("It is 45 degrees and partly cloudy.");
+    for (const QString& name : {kEnUs, kSlt, u"flite:cmu_us_rms"_s, u"flite:cmu_us_awb"_s,
+                                u"flite:cmu_us_kal16"_s, u"flite:cmu_us_kal"_s}) {
+        QTest::addRow("%s: a sentence", qPrintable(name)) << name << sentence << 1500 << 6000;
+        QTest::addRow("%s: non-ASCII text", qPrintable(name))
+            << name << QStringLiteral(u"Zürich, 12°, café") << 500 << 6000;
+    }
 }
 
-void TestEspeakEngine::speaksTextAsAudio() {
+void TestVoiceEngine::speaksTextAsAudio() {
+    QFETCH(QString, voice);
     QFETCH(QString, text);
     QFETCH(int, minMs);
     QFETCH(int, maxMs);
 
     auto log = std::make_shared<DeviceLog>();
-    EspeakEngine engine(fakeDevices(log, false));
+    VoiceEngine engine(fakeDevices(log, false), flite());
+    engine.SetVoice({voice, voice});
     engine.Speak(text, SpeechEngine::SVSFlagsAsync);
     QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
     const auto ms = static_cast<int>(log->samples.size() * 1000 / 22050);
     QVERIFY2(ms >= minMs && ms <= maxMs, qPrintable(QStringLiteral("%1 ms").arg(ms)));
-    QVERIFY2(rms(log->samples) > 300.0, qPrintable(QString::number(rms(log->samples))));
+    // As loud as espeak-ng's English, within 3 dB, and never clipped: switching voices must
+    // not startle anyone.
+    const double reference = rms(synthesise({text}, kEnUs).front());
+    const double level = 20.0 * std::log10(rms(log->samples) / reference);
+    qInfo("%s: %.1f dB against espeak-ng", qPrintable(voice), level);
+    QVERIFY2(std::abs(level) <= 3.0, qPrintable(QStringLiteral("%1 dB").arg(level)));
+    const auto [low, high] = std::minmax_element(log->samples.begin(), log->samples.end());
+    QVERIFY(*low > -32767 && *high < 32767);
 }
 
-void TestEspeakEngine::queuesInOrder_data() {
+void TestVoiceEngine::queuesInOrder_data() {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QList<int>>("flags");
     QTest::addColumn<QStringList>("heard");
@@ -297,14 +376,14 @@ void TestEspeakEngine::queuesInOrder_data() {
         << QStringList{c} << QList<int>{3} << QStringList{c};
 }
 
-void TestEspeakEngine::queuesInOrder() {
+void TestVoiceEngine::queuesInOrder() {
     QFETCH(QStringList, texts);
     QFETCH(QList<int>, flags);
     QFETCH(QStringList, heard);
 
     auto log = std::make_shared<DeviceLog>();
     {
-        EspeakEngine engine(fakeDevices(log, false));
+        VoiceEngine engine(fakeDevices(log, false));
         for (qsizetype i = 0; i < texts.size(); ++i)
             engine.Speak(texts[i], flags[i]);
         QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
@@ -312,24 +391,33 @@ void TestEspeakEngine::queuesInOrder() {
     QVERIFY_SOUNDS_LIKE(log->samples, synthesise(heard));
 }
 
-void TestEspeakEngine::purgeCutsOffSpeechInProgress_data() {
+void TestVoiceEngine::purgeCutsOffSpeechInProgress_data() {
+    QTest::addColumn<QString>("voice");     // speaking when the purge comes
+    QTest::addColumn<QString>("nextVoice"); // speaking the next text
     QTest::addColumn<QString>("next");
 
-    QTest::newRow("a new text") << QStringLiteral("Good evening.");
-    QTest::newRow("an empty text") << QString();
+    const QString enUs = kEnUs, slt = kSlt;
+    QTest::newRow("a new text") << enUs << enUs << QStringLiteral("Good evening.");
+    QTest::newRow("an empty text") << enUs << enUs << QString();
+    QTest::newRow("Flite cut off by espeak-ng") << slt << enUs << QStringLiteral("Good evening.");
+    QTest::newRow("espeak-ng cut off by Flite") << enUs << slt << QStringLiteral("Good evening.");
 }
 
-void TestEspeakEngine::purgeCutsOffSpeechInProgress() {
+void TestVoiceEngine::purgeCutsOffSpeechInProgress() {
+    QFETCH(QString, voice);
+    QFETCH(QString, nextVoice);
     QFETCH(QString, next);
 
-    const Samples whole = synthesise({kLong}).front();
+    const Samples whole = synthesise({kLong}, voice).front();
     QVERIFY(whole.size() > 22050 * 8);
 
     auto log = std::make_shared<DeviceLog>();
-    EspeakEngine engine(fakeDevices(log, true));
+    VoiceEngine engine(fakeDevices(log, true), flite());
+    engine.SetVoice({voice, voice});
     engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
     engine.Speak(QStringLiteral("This must never be heard."), SpeechEngine::SVSFlagsAsync);
     QTRY_VERIFY(log->sampleCount() > 22050 / 2);
+    engine.SetVoice({nextVoice, nextVoice});
     engine.Speak(next, SpeechEngine::SVSFlagsAsync | SpeechEngine::SVSFPurgeBeforeSpeak);
     QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
 
@@ -345,10 +433,10 @@ void TestEspeakEngine::purgeCutsOffSpeechInProgress() {
     if (next.isEmpty())
         QVERIFY(after.empty());
     else
-        QVERIFY_SOUNDS_LIKE(after, synthesise({next}));
+        QVERIFY_SOUNDS_LIKE(after, synthesise({next}, nextVoice));
 }
 
-void TestEspeakEngine::voiceChangesTheSound() {
+void TestVoiceEngine::voiceChangesTheSound() {
     const QString text = QStringLiteral("Partly cloudy.");
     const Samples american = synthesise({text}, QStringLiteral("English (America)")).front();
     const Samples scottish = synthesise({text}, QStringLiteral("English (Scotland)")).front();
@@ -360,9 +448,9 @@ void TestEspeakEngine::voiceChangesTheSound() {
                         {american});
 }
 
-void TestEspeakEngine::refusesUnknownVoice() {
+void TestVoiceEngine::refusesUnknownVoice() {
     auto log = std::make_shared<DeviceLog>();
-    EspeakEngine engine(fakeDevices(log, false));
+    VoiceEngine engine(fakeDevices(log, false));
     try {
         engine.SetVoice({QStringLiteral("No Such Voice"), QStringLiteral("No Such Voice")});
         QFAIL("an unknown voice was accepted");
@@ -371,10 +459,10 @@ void TestEspeakEngine::refusesUnknownVoice() {
     }
 }
 
-void TestEspeakEngine::missingDeviceFailsSpeak() {
+void TestVoiceEngine::missingDeviceFailsSpeak() {
     auto log = std::make_shared<DeviceLog>();
     log->available = false;
-    EspeakEngine engine(fakeDevices(log, false));
+    VoiceEngine engine(fakeDevices(log, false));
     QCOMPARE(speakError(engine, QStringLiteral("Hello.")), ErrorCode::SpeechNoAudioDevice);
     log->available = true;
     engine.Speak(QStringLiteral("Hello."), SpeechEngine::SVSFlagsAsync);
@@ -382,10 +470,10 @@ void TestEspeakEngine::missingDeviceFailsSpeak() {
     QVERIFY(rms(log->samples) > 300.0);
 }
 
-void TestEspeakEngine::lostDeviceIsReportedByTheNextSpeak() {
+void TestVoiceEngine::lostDeviceIsReportedByTheNextSpeak() {
     auto log = std::make_shared<DeviceLog>();
     log->writesLeft = 5;
-    EspeakEngine engine(fakeDevices(log, false));
+    VoiceEngine engine(fakeDevices(log, false));
     engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
     engine.Speak(QStringLiteral("Queued behind it."), SpeechEngine::SVSFlagsAsync);
     QTRY_VERIFY_WITH_TIMEOUT(log->settled(), 20000);
@@ -395,11 +483,11 @@ void TestEspeakEngine::lostDeviceIsReportedByTheNextSpeak() {
     QCOMPARE(speakError(engine, QStringLiteral("Hello.")), ErrorCode::SpeechNoAudioDevice);
 }
 
-void TestEspeakEngine::destructionStopsSpeechPromptly() {
+void TestVoiceEngine::destructionStopsSpeechPromptly() {
     auto log = std::make_shared<DeviceLog>();
     QElapsedTimer timer;
     {
-        EspeakEngine engine(fakeDevices(log, true));
+        VoiceEngine engine(fakeDevices(log, true));
         engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
         engine.Speak(kLong, SpeechEngine::SVSFlagsAsync);
         QTRY_VERIFY(log->sampleCount() > 22050 / 4);
@@ -410,5 +498,5 @@ void TestEspeakEngine::destructionStopsSpeechPromptly() {
     QVERIFY(log->sampleCount() < 22050 * 2);
 }
 
-QTEST_GUILESS_MAIN(TestEspeakEngine)
-#include "tst_espeakengine.moc"
+QTEST_GUILESS_MAIN(TestVoiceEngine)
+#include "tst_voiceengine.moc"
