@@ -84,7 +84,7 @@ announce() {
 }
 
 # espeak-ng's en-us as the voice list numbers it: espeak-ng lists its voices in the list's order.
-en_us_position=$(espeak-ng --voices | tail -n +2 | awk '$4 == "English_(America)" { print NR - 1; exit }')
+en_us_position=$(espeak-ng --voices | awk 'NR > 1 && $4 == "English_(America)" && !found { print NR - 2; found = 1 }')
 busy=()
 for load in quiet busy; do
   if [ $load = busy ]; then
