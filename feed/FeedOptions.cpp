@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace feed {
 namespace {
+
+constexpr std::size_t kDay = 24 * 60 * 60;
+constexpr std::size_t kMany = 100'000'000;
 
 std::string Usage() {
     return std::string("Usage: nimbrel-feed [options]\n"
@@ -13,7 +17,8 @@ std::string Usage() {
                        "forecast, or from the National Weather Service's when Open-Meteo fails.\n\n"
                        "  --listen HOST:PORT       address to listen on (default ") +
            kDefaultHost + ":" + std::to_string(kDefaultPort) +
-           ")\n"
+           "), unless systemd\n"
+           "                           hands over a listening socket (LISTEN_FDS)\n"
            "  --source LIST            weather services in the order asked, the next when one "
            "fails\n"
            "                           (default open-meteo,nws)\n"
@@ -44,7 +49,11 @@ std::string Usage() {
            "  --client-timeout MS      a client must send its request within this, and is dropped\n"
            "                           when idle this long (default 5000)\n"
            "  --version                show the version\n"
-           "  --help                   show this text\n";
+           "  --help                   show this text\n\n"
+           "Every option with a value can also be set in the environment, named after it:\n"
+           "NIMBREL_FEED_UPSTREAM=URL for --upstream URL, NIMBREL_FEED_PER_DAY=N for --per-day N.\n"
+           "An empty variable counts as unset, and the command line wins. The system service\n"
+           "reads such lines from /etc/default/nimbrel-feed.\n";
 }
 
 std::optional<std::size_t> Count(const std::string& text, std::size_t low, std::size_t high) {
@@ -53,6 +62,32 @@ std::optional<std::size_t> Count(const std::string& text, std::size_t low, std::
     if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
         return std::nullopt;
     return value;
+}
+
+bool Number(const std::string& text, std::size_t low, std::size_t high, std::size_t& target) {
+    const auto n = Count(text, low, high);
+    if (n)
+        target = *n;
+    return n.has_value();
+}
+
+bool Milliseconds(const std::string& text, std::size_t low, std::size_t high,
+                  std::chrono::milliseconds& target, std::int64_t scale = 1) {
+    const auto n = Count(text, low, high);
+    if (n)
+        target = std::chrono::milliseconds(static_cast<std::int64_t>(*n) * scale);
+    return n.has_value();
+}
+
+bool Seconds(const std::string& text, std::chrono::milliseconds& target) {
+    return Milliseconds(text, 0, kDay, target, 1000);
+}
+
+bool WebAddress(const std::string& text, std::string& target) {
+    if (text.rfind("http://", 0) != 0 && text.rfind("https://", 0) != 0)
+        return false;
+    target = text;
+    return true;
 }
 
 bool ParseListen(const std::string& text, FeedOptions& options) {
@@ -68,10 +103,6 @@ bool ParseListen(const std::string& text, FeedOptions& options) {
     options.host = host;
     options.port = static_cast<int>(*port);
     return true;
-}
-
-bool IsAddress(const std::string& text) {
-    return text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0;
 }
 
 std::optional<std::vector<Source>> ParseSources(const std::string& text) {
@@ -90,83 +121,92 @@ std::optional<std::vector<Source>> ParseSources(const std::string& text) {
     return sources;
 }
 
+bool Sources(const std::string& text, std::vector<Source>& target) {
+    const auto sources = ParseSources(text);
+    if (sources)
+        target = *sources;
+    return sources.has_value();
+}
+
+// It goes into a request header.
+bool Contact(const std::string& text, std::string& target) {
+    if (text.empty() || text.size() > 200 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c < 127; }))
+        return false;
+    target = text;
+    return true;
+}
+
+// Every option that takes a value, once: the command line and the environment both read this.
+struct Setting {
+    const char* name;
+    bool (*apply)(const std::string& value, FeedOptions& options);
+};
+
+using O = FeedOptions;
+using S = const std::string;
+constexpr Setting kSettings[] = {
+    {"--listen", [](S& v, O& o) { return ParseListen(v, o); }},
+    {"--source", [](S& v, O& o) { return Sources(v, o.service.sources); }},
+    {"--upstream", [](S& v, O& o) { return WebAddress(v, o.service.upstream); }},
+    {"--nws-upstream", [](S& v, O& o) { return WebAddress(v, o.service.nwsUpstream); }},
+    {"--contact", [](S& v, O& o) { return Contact(v, o.service.contact); }},
+    {"--upstream-timeout",
+     [](S& v, O& o) { return Milliseconds(v, 1, 600000, o.service.upstreamTimeout); }},
+    {"--fresh", [](S& v, O& o) { return Seconds(v, o.service.freshFor); }},
+    {"--stale", [](S& v, O& o) { return Seconds(v, o.service.staleFor); }},
+    {"--retry-after", [](S& v, O& o) { return Seconds(v, o.service.retryAfter); }},
+    {"--cache-entries",
+     [](S& v, O& o) { return Number(v, 1, 10'000'000, o.service.cacheEntries); }},
+    {"--per-minute", [](S& v, O& o) { return Number(v, 0, kMany, o.service.limits.perMinute); }},
+    {"--per-hour", [](S& v, O& o) { return Number(v, 0, kMany, o.service.limits.perHour); }},
+    {"--per-day", [](S& v, O& o) { return Number(v, 0, kMany, o.service.limits.perDay); }},
+    {"--threads", [](S& v, O& o) { return Number(v, 1, 64, o.threads); }},
+    {"--connections", [](S& v, O& o) { return Number(v, 1, 1'000'000, o.connections); }},
+    {"--client-timeout", [](S& v, O& o) { return Milliseconds(v, 100, 600000, o.clientTimeout); }},
+};
+
+const Setting* Find(const std::string& name) {
+    const auto found = std::find_if(std::begin(kSettings), std::end(kSettings),
+                                    [&](const Setting& s) { return name == s.name; });
+    return found == std::end(kSettings) ? nullptr : found;
+}
+
 ParsedOptions Error(const std::string& message) {
     return {std::nullopt, "nimbrel-feed: " + message + "\n" + Usage(), 2};
 }
 
 } // namespace
 
-ParsedOptions ParseFeedOptions(const std::vector<std::string>& arguments) {
-    constexpr std::size_t kDay = 24 * 60 * 60;
+std::string EnvironmentName(const std::string& option) {
+    std::string name = "NIMBREL_FEED_";
+    for (const char c : option.substr(option.find_first_not_of('-')))
+        name += c == '-' ? '_' : static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return name;
+}
+
+ParsedOptions ParseFeedOptions(const std::vector<std::string>& arguments,
+                               const Environment& environment) {
     FeedOptions options;
+    for (const Setting& setting : kSettings) {
+        const std::string variable = EnvironmentName(setting.name);
+        const std::optional<std::string> value = environment ? environment(variable) : std::nullopt;
+        if (value && !value->empty() && !setting.apply(*value, options))
+            return Error("bad value for " + variable + ": " + *value);
+    }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& name = arguments[i];
         if (name == "--help" || name == "-h")
             return {std::nullopt, Usage(), 0};
         if (name == "--version")
             return {std::nullopt, std::string("nimbrel-feed ") + kVersion + "\n", 0};
-        if (i + 1 >= arguments.size())
-            return Error("unknown option or missing value: " + name);
-        const std::string& value = arguments[++i];
-        ServiceSettings& s = options.service;
-        bool ok = true;
-        const auto set = [&](auto& target, std::size_t low, std::size_t high, auto convert) {
-            const auto n = Count(value, low, high);
-            ok = n.has_value();
-            if (n)
-                target = convert(*n);
-        };
-        const auto same = [](std::size_t n) { return n; };
-        const auto seconds = [](std::size_t n) {
-            return std::chrono::milliseconds(static_cast<std::int64_t>(n) * 1000);
-        };
-        const auto milliseconds = [](std::size_t n) {
-            return std::chrono::milliseconds(static_cast<std::int64_t>(n));
-        };
-        if (name == "--listen")
-            ok = ParseListen(value, options);
-        else if (name == "--upstream") {
-            ok = IsAddress(value);
-            s.upstream = value;
-        } else if (name == "--nws-upstream") {
-            ok = IsAddress(value);
-            s.nwsUpstream = value;
-        } else if (name == "--source") {
-            const auto sources = ParseSources(value);
-            ok = sources.has_value();
-            if (sources)
-                s.sources = *sources;
-        } else if (name == "--contact") {
-            // It goes into a request header.
-            ok =
-                !value.empty() && value.size() <= 200 &&
-                std::all_of(value.begin(), value.end(), [](char c) { return c >= ' ' && c < 127; });
-            s.contact = value;
-        } else if (name == "--upstream-timeout")
-            set(s.upstreamTimeout, 1, 600000, milliseconds);
-        else if (name == "--fresh")
-            set(s.freshFor, 0, kDay, seconds);
-        else if (name == "--stale")
-            set(s.staleFor, 0, kDay, seconds);
-        else if (name == "--retry-after")
-            set(s.retryAfter, 0, kDay, seconds);
-        else if (name == "--cache-entries")
-            set(s.cacheEntries, 1, 10'000'000, same);
-        else if (name == "--per-minute")
-            set(s.limits.perMinute, 0, 100'000'000, same);
-        else if (name == "--per-hour")
-            set(s.limits.perHour, 0, 100'000'000, same);
-        else if (name == "--per-day")
-            set(s.limits.perDay, 0, 100'000'000, same);
-        else if (name == "--threads")
-            set(options.threads, 1, 64, same);
-        else if (name == "--connections")
-            set(options.connections, 1, 1'000'000, same);
-        else if (name == "--client-timeout")
-            set(options.clientTimeout, 100, 600000, milliseconds);
-        else
+        const Setting* setting = Find(name);
+        if (!setting)
             return Error("unknown option: " + name);
-        if (!ok)
+        if (i + 1 >= arguments.size())
+            return Error("missing value: " + name);
+        const std::string& value = arguments[++i];
+        if (!setting->apply(value, options))
             return Error("bad value for " + name + ": " + value);
     }
     return {options, {}, 0};

@@ -153,7 +153,9 @@ FeedServer::~FeedServer() {
 
 bool FeedServer::start() {
     RaiseOpenFileLimit(m_options.connections);
-    const ListenSocket socket = OpenListenSocket(m_options.host, m_options.port, kListenBacklog);
+    const ListenSocket socket =
+        m_options.listenFd >= 0 ? DescribeListenSocket(m_options.listenFd)
+                                : OpenListenSocket(m_options.host, m_options.port, kListenBacklog);
     if (socket.fd < 0) {
         m_error = socket.error;
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace feed {
@@ -14,5 +15,13 @@ struct ListenSocket {
 // no SO_REUSEPORT, so a second service on the same port fails here instead of splitting the
 // requests (and the caches and the upstream budget) with the first.
 ListenSocket OpenListenSocket(const std::string& host, int port, int backlog);
+
+// The listening socket systemd handed over to this process (the LISTEN_FDS protocol), taken
+// once: the variables are cleared so that no child takes it too. None when there is none; an
+// error (fd -1) when the hand-over cannot be served.
+std::optional<ListenSocket> TakeHandedOverSocket();
+
+// The same socket described for a server that serves an open one.
+ListenSocket DescribeListenSocket(int fd);
 
 } // namespace feed

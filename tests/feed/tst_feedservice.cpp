@@ -178,6 +178,7 @@ private Q_SLOTS:
     void secondSource();
     void concurrentRequestsShareOneCall();
     void cacheIsBounded();
+    void programRunsFromTheCommandLine_data();
     void programRunsFromTheCommandLine();
     void hostile_data();
     void hostile();
@@ -501,7 +502,19 @@ void TestFeedService::cacheIsBounded() {
     QCOMPARE(feed.upstream.requestCount(), std::size_t(4));
 }
 
+void TestFeedService::programRunsFromTheCommandLine_data() {
+    QTest::addColumn<bool>("fromEnvironment"); // the upstream from NIMBREL_FEED_UPSTREAM
+    // systemd-socket-activate holds the port and starts the service at the first connection,
+    // handing the socket over as the system service's socket unit does.
+    QTest::addColumn<bool>("activated");
+    QTest::newRow("options") << false << false;
+    QTest::newRow("environment") << true << false;
+    QTest::newRow("socket activation") << true << true;
+}
+
 void TestFeedService::programRunsFromTheCommandLine() {
+    QFETCH(bool, fromEnvironment);
+    QFETCH(bool, activated);
     OpenMeteoDouble upstream;
     const QString program = Program();
     QVERIFY2(QFile::exists(program), qPrintable(program));
@@ -512,12 +525,27 @@ void TestFeedService::programRunsFromTheCommandLine() {
     QCOMPARE(refused.exitCode(), 2);
 
     const int port = FreePort();
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(port);
+    const QString upstreamAddress = QString::fromStdString(upstream.baseAddress());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QStringList arguments{QStringLiteral("--nws-upstream"), upstreamAddress};
+    if (fromEnvironment)
+        environment.insert(QStringLiteral("NIMBREL_FEED_UPSTREAM"), upstreamAddress);
+    else
+        arguments << QStringLiteral("--upstream") << upstreamAddress;
     QProcess service;
-    service.start(program,
-                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                   QStringLiteral("--upstream"), QString::fromStdString(upstream.baseAddress()),
-                   QStringLiteral("--nws-upstream"),
-                   QString::fromStdString(upstream.baseAddress())});
+    service.setProcessEnvironment(environment);
+    if (activated) {
+        // Nothing listens on the port the service would pick by itself.
+        arguments << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:%1").arg(FreePort());
+        // It passes on only the variables it is told to.
+        service.start(QStringLiteral("systemd-socket-activate"),
+                      QStringList{QStringLiteral("-l"), address, QStringLiteral("-E"),
+                                  QStringLiteral("NIMBREL_FEED_UPSTREAM"), program} +
+                          arguments);
+    } else {
+        service.start(program, QStringList{QStringLiteral("--listen"), address} + arguments);
+    }
     QVERIFY(service.waitForStarted(5000));
     const std::string request = rawhttp::Request("/forecastrss?p=96813&u=f");
     auto result = rawhttp::Exchange(port, request);

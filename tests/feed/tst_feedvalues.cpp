@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <map>
+
 using namespace feed;
 using namespace std::chrono_literals;
 
@@ -546,6 +548,27 @@ void TestFeedValues::options_data() {
                                   << 2 << "";
     QTest::newRow("not a web address")
         << QStringList{QStringLiteral("--upstream"), QStringLiteral("ftp://x")} << 2 << "";
+    QTest::newRow("missing value") << QStringList{QStringLiteral("--per-day")} << 2 << "";
+    // "$NAME=value" sets an environment variable.
+    QTest::newRow("environment") << QStringList{QStringLiteral("$NIMBREL_FEED_UPSTREAM=http://u"),
+                                                QStringLiteral("$NIMBREL_FEED_PER_DAY=7"),
+                                                QStringLiteral("$NIMBREL_FEED_THREADS=")}
+                                 << -1
+                                 << QStringLiteral("%1:%2 http://u 10000 600000 3600000 10000 "
+                                                   "540/4500/7 2 60000 4096 5000")
+                                        .arg(QLatin1String(kDefaultHost))
+                                        .arg(kDefaultPort);
+    QTest::newRow("bad environment value")
+        << QStringList{QStringLiteral("$NIMBREL_FEED_UPSTREAM=ftp://x"),
+                       QStringLiteral("$NIMBREL_FEED_LISTEN=[::1]:9"), QStringLiteral("--listen"),
+                       QStringLiteral("127.0.0.1:8")}
+        << 2 << "nimbrel-feed: bad value for NIMBREL_FEED_UPSTREAM: ftp://x\n";
+    QTest::newRow("command line wins")
+        << QStringList{QStringLiteral("$NIMBREL_FEED_LISTEN=[::1]:9"), QStringLiteral("--listen"),
+                       QStringLiteral("127.0.0.1:8")}
+        << -1
+        << "127.0.0.1:8 https://api.open-meteo.com 10000 600000 3600000 10000 540/4500/9000 2 "
+           "60000 4096 5000";
     const auto bad = [](const char* option, const char* value) {
         return QStringList{QLatin1String(option), QLatin1String(value)};
     };
@@ -559,9 +582,19 @@ void TestFeedValues::options() {
     QFETCH(int, exitCode);
     QFETCH(QString, summary);
     std::vector<std::string> args;
-    for (const QString& a : arguments)
-        args.push_back(a.toStdString());
-    const ParsedOptions parsed = ParseFeedOptions(args);
+    std::map<std::string, std::string> environment;
+    for (const QString& a : arguments) {
+        if (a.startsWith(u'$'))
+            environment[a.section(u'=', 0, 0).mid(1).toStdString()] =
+                a.section(u'=', 1).toStdString();
+        else
+            args.push_back(a.toStdString());
+    }
+    const ParsedOptions parsed =
+        ParseFeedOptions(args, [&](const std::string& name) -> std::optional<std::string> {
+            const auto found = environment.find(name);
+            return found == environment.end() ? std::nullopt : std::optional(found->second);
+        });
     if (exitCode >= 0) {
         QVERIFY(!parsed.options);
         QCOMPARE(parsed.exitCode, exitCode);
