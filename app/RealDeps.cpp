@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace {
@@ -50,7 +51,13 @@ Form1Deps PrepareRealApplication(std::shared_future<VoiceTokens> voices) {
         deps.documentsDir = QDir::homePath() + QStringLiteral("/Documents");
     deps.runtimeDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     deps.feedHost = QString::fromLatin1(kFeedHost);
-    deps.chimePath = QCoreApplication::applicationDirPath() + QStringLiteral("/weather.wav");
+    // Installed as data in <prefix>/share/nimbrel (the program is <prefix>/lib/nimbrel/nimbrel);
+    // a build tree keeps it beside the program.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString installedChime =
+        QDir::cleanPath(programDir + QStringLiteral("/../../share/nimbrel/weather.wav"));
+    deps.chimePath = QFile::exists(installedChime) ? installedChime
+                                                   : programDir + QStringLiteral("/weather.wav");
     deps.createSpeechEngine = [voices]() -> std::unique_ptr<SpeechEngine> {
         return SpeechThroughModule(
             modulePath(kSoundModuleFile), [voices] { return voices.get(); },
