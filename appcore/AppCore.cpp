@@ -5,6 +5,7 @@
 #include "schedule/ScheduleEntries.h"
 #include "schedule/TimeInput.h"
 
+#include <QFile>
 #include <QLockFile>
 
 using Settings::File;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appcore/InstanceLock.h"
 #include "core/Clock.h"
 #include "core/Result.h"
 #include "report/Inet.h"
@@ -13,7 +14,6 @@
 #include <chrono>
 #include <memory>
 
-class QLockFile;
 class ReportAnnouncement;
 struct SectionSwitches;
 
@@ -100,7 +100,7 @@ private:
     QTimer Timer2{this};
     Inet* Inet1 = nullptr;
     std::unique_ptr<::SpeechEngine> SpeechEngine;
-    std::unique_ptr<QLockFile> m_instanceLock;
+    InstanceLock m_instanceLock;
     ReportAnnouncement* m_announcement = nullptr; // the announcement under way, if any
     bool m_loading = false;                       // true while the load step applies settings
     int m_voicePosition = -1;

@@ -7,6 +7,7 @@
 #include "schedule/TimeKey.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLockFile>
 
 namespace {
@@ -25,14 +26,14 @@ bool AppCore::Form_Load() {
     m_loading = true;
     runStep([&] { QDir().mkpath(DataDir); });
 
-    // One instance per user; the data folder stands in when the runtime folder cannot hold the
-    // lock.
-    const QString lockName = QStringLiteral("/nimbrel.lock");
-    InstanceLock lock = TakeInstanceLock(
-        m_deps.runtimeDir.isEmpty() ? QString() : m_deps.runtimeDir + lockName, DataDir + lockName);
+    // One instance per user and data folder, whatever the runtime folder says.
+    InstanceLock lock = TakeInstanceLock(m_deps.runtimeDir.isEmpty()
+                                             ? QString()
+                                             : m_deps.runtimeDir + QStringLiteral("/nimbrel.lock"),
+                                         DataDir + QStringLiteral("/.nimbrel.lock"));
     if (lock.anotherRuns)
         return false;
-    m_instanceLock = std::move(lock.held);
+    m_instanceLock = std::move(lock);
     runStep([&] {
         RemoveLeftoverTemporaryFiles(DataDir, [](const QString& name) {
             return Settings::IsSettingsFileName(name) || ParseScheduleFileName(name).has_value();

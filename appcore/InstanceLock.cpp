@@ -1,7 +1,14 @@
 #include "appcore/InstanceLock.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -16,42 +23,58 @@ bool canHoldLock(const QString& path) {
     return !entry.isSymLink() && (!entry.exists() || entry.isFile());
 }
 
-Attempt tryTake(QLockFile& lock, const QString& path) {
+Attempt takeRuntimeLock(QLockFile& lock, const QString& path) {
     if (!canHoldLock(path))
         return Attempt::Unusable;
     if (lock.tryLock(0))
         return Attempt::Taken;
-    return lock.error() == QLockFile::LockFailedError ? Attempt::HeldByLiveInstance
-                                                      : Attempt::Unusable;
+    if (lock.error() != QLockFile::LockFailedError)
+        return Attempt::Unusable;
+    // A lock that names no owner (its writer died before it wrote one) would count as live
+    // until it ages out; no live instance leaves one, so it goes at once.
+    qint64 pid = 0;
+    QString host, application;
+    if (!lock.getLockInfo(&pid, &host, &application) && lock.removeStaleLockFile() &&
+        lock.tryLock(0))
+        return Attempt::Taken;
+    return Attempt::HeldByLiveInstance;
+}
+
+// The kernel drops an flock with its holder, so no lock of a crashed instance ever blocks.
+Attempt takeDataLock(const QString& path, std::unique_ptr<QFile>& held) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Attempt::Unusable;
+    auto file = std::make_unique<QFile>();
+    file->open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return Attempt::Unusable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? Attempt::HeldByLiveInstance : Attempt::Unusable;
+    held = std::move(file);
+    return Attempt::Taken;
 }
 
 } // namespace
 
-InstanceLock TakeInstanceLock(const QString& firstPath, const QString& secondPath) {
-    auto first = std::make_unique<QLockFile>(firstPath);
-    auto second = std::make_unique<QLockFile>(secondPath);
-    switch (tryTake(*first, firstPath)) {
+InstanceLock TakeInstanceLock(const QString& runtimePath, const QString& dataPath) {
+    InstanceLock lock;
+    if (takeDataLock(dataPath, lock.dataLock) == Attempt::HeldByLiveInstance) {
+        lock.anotherRuns = true;
+        return lock;
+    }
+    auto runtimeLock = std::make_unique<QLockFile>(runtimePath);
+    switch (takeRuntimeLock(*runtimeLock, runtimePath)) {
     case Attempt::HeldByLiveInstance:
-        return {true, nullptr};
+        lock.anotherRuns = true;
+        break;
     case Attempt::Taken:
-        // Only a lock already lying at the second place is looked at, so that a working first
-        // place leaves no file in the data folder.
-        if (QFileInfo(secondPath).isFile() &&
-            tryTake(*second, secondPath) == Attempt::HeldByLiveInstance)
-            return {true, nullptr};
-        second->unlock();
-        return {false, std::move(first)};
+        lock.runtimeLock = std::move(runtimeLock);
+        break;
     case Attempt::Unusable:
         break;
     }
-    switch (tryTake(*second, secondPath)) {
-    case Attempt::HeldByLiveInstance:
-        return {true, nullptr};
-    case Attempt::Taken:
-        return {false, std::move(second)};
-    case Attempt::Unusable:
-        break;
-    }
-    // Nowhere to hold a lock: starting unguarded beats never starting.
-    return {false, nullptr};
+    return lock;
 }

@@ -3,16 +3,20 @@
 #include <QString>
 #include <memory>
 
+class QFile;
 class QLockFile;
 
-// The lock that lets one instance run per user.
+// The locks that let one instance run per user and data folder.
 struct InstanceLock {
-    bool anotherRuns = false;        // a live instance holds the lock: this one must end
-    std::unique_ptr<QLockFile> held; // empty when no lock could be taken anywhere
+    bool anotherRuns = false;               // a live instance holds a lock: this one must end
+    std::unique_ptr<QLockFile> runtimeLock; // empty when the runtime folder holds none
+    std::unique_ptr<QFile> dataLock;        // empty when the data folder holds none
 };
 
-// Takes the lock at firstPath, or at secondPath when the first place cannot hold a lock (an empty
-// path, a folder, link, FIFO or socket in its place, a folder that cannot be written). A lock at
-// the second place held by a live instance counts either way, so two instances never run at once
-// even when the first place is cleared while one runs.
-InstanceLock TakeInstanceLock(const QString& firstPath, const QString& secondPath);
+// Takes the lock at runtimePath (a QLockFile, as desktop programs hold it in the runtime folder)
+// and an exclusive flock on the file at dataPath, which every session that shares the data folder
+// sees whatever its runtime folder. Either one held by a live instance means another runs. A lock
+// whose owner is gone, or that is empty or unreadable, is taken at once; a place that cannot hold
+// a lock (a folder, link, FIFO or socket in its way, a folder that cannot be written) is passed
+// over, since starting unguarded beats never starting.
+InstanceLock TakeInstanceLock(const QString& runtimePath, const QString& dataPath);

@@ -139,6 +139,7 @@ slow_open=$(cat "$work/slow-open.txt")
 plain_ms=$(median <"$work/plain.txt")
 plain_max=$(sort -g "$work/plain.txt" | tail -n 1)
 
+mib() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
 row() { # server connections -> "median rps" "median p99"
   awk -v c="$2" '$1 == c {print $2}' "$work/$1.txt" | median
   awk -v c="$2" '$1 == c {print $3}' "$work/$1.txt" | median
@@ -169,10 +170,10 @@ Memory (VmRSS of nimbrel-feed; cache bound 10,000 answers):
 
 | state | VmRSS |
 |---|---|
-| started, 1 answer cached | $((rss_idle / 1024)) MiB |
-| after the wrk runs above | $((rss_bench / 1024)) MiB |
-| 10,000 distinct ZIP codes cached (filled in $fill_seconds s through the local upstream stand-in) | $((rss_10k / 1024)) MiB |
-| 10,000 more answers asked for (other unit; the oldest are dropped) | $((rss_20k / 1024)) MiB |
+| started, 1 answer cached | $(mib "$rss_idle") MiB |
+| after the wrk runs above | $(mib "$rss_bench") MiB |
+| 10,000 distinct ZIP codes cached (filled in $fill_seconds s through the local upstream stand-in) | $(mib "$rss_10k") MiB |
+| 10,000 more answers asked for (other unit; the oldest are dropped) | $(mib "$rss_20k") MiB |
 
 Answers other than 200 while filling: $fill_refused; upstream failures logged: $upstream_errors.
 

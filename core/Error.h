@@ -15,6 +15,7 @@ inline constexpr int SpeechSetVoiceFailed = 403;  // the engine refused the voic
 inline constexpr int SpeechSynthesisFailed = 404; // espeak-ng could not synthesise the text
 inline constexpr int SpeechNoAudioDevice = 405;   // the sound server or device cannot be opened
 inline constexpr int SpeechInitFailed = 406;      // espeak-ng could not be initialised
+inline constexpr int SpeechModuleFailed = 407;    // the sound module could not be loaded
 
 // Settings files written by the report routine (below 400: the routine shows the error's own words)
 inline constexpr int SettingsWriteFailed = 75; // citydat.txt or greetdat.txt could not be replaced
@@ -27,12 +28,18 @@ inline constexpr int FeedDropped = 30004;      // connection closed before the b
 inline constexpr int FeedBadStatus = 30005;    // a status other than 2xx
 inline constexpr int FeedTooLarge = 30006;     // body over the size limit
 inline constexpr int FeedOther = 30007;        // any other network failure
+inline constexpr int FeedModuleFailed = 30008; // the network module could not be loaded
+inline constexpr int FeedInterrupted = 30009;  // the application quit during the wait
 
 inline bool isSpeechError(int code) {
     return code > 400 && code < 30000;
 }
 inline bool isFeedError(int code) {
     return code > 30000;
+}
+// The user is told which module failed and why, besides the message for what it serves.
+inline bool isModuleError(int code) {
+    return code == SpeechModuleFailed || code == FeedModuleFailed;
 }
 
 } // namespace ErrorCode

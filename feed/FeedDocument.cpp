@@ -49,7 +49,8 @@ std::string FeedDocument(const Place& place, const Conditions& c, UnitSystem uni
 const std::string& NotFoundDocument() {
     static const std::string document = std::string(kDeclaration) +
                                         "<weather service=\"nimbrel-feed\">\n"
-                                        " <error>ZIP code not found</error>\n" +
+                                        " <error>ZIP code " +
+                                        std::string(FeedContract::kNotFound) + "</error>\n" +
                                         Credit() + "</weather>\n";
     return document;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FeedContract.h"
 #include "feed/Forecast.h"
 #include "feed/Units.h"
 #include "feed/ZipTable.h"
@@ -10,11 +11,8 @@
 
 namespace feed {
 
-// The keys the program reads from a feed document, each with its leading blanks. The document
-// carries each exactly once, so that the first occurrence is always the intended value.
-inline constexpr std::array<std::string_view, 12> kFeedKeys{
-    "city=",      "text=",         "temp=",       "  speed=", "low=",     "high=",
-    " humidity=", "  visibility=", "  pressure=", "rising=",  "sunrise=", "sunset="};
+// The keys the program reads from a feed document.
+inline constexpr const auto& kFeedKeys = FeedContract::kKeys;
 
 // Whom the data comes from; carried by every document and repeated in the README. The weather
 // part names the source that answered.

@@ -1,5 +1,6 @@
 #include "feed/FeedServer.h"
 
+#include "core/FeedContract.h"
 #include "feed/ListenSocket.h"
 
 #include <algorithm>
@@ -300,7 +301,7 @@ MHD_Result FeedServer::OnRequest(void* self, MHD_Connection* connection, const c
     const std::string_view verb(method);
     if (verb != "GET" && verb != "HEAD")
         return Queue(connection, Refusal(405, "Only GET is served.\n"), "GET, HEAD");
-    if (std::string_view(url) != "/forecastrss")
+    if (std::string_view(url) != FeedContract::kPath)
         return Queue(connection,
                      Refusal(404, "Only /forecastrss?p=ZIP&u=f or u=c is served here.\n"));
 

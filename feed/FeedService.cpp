@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include <malloc.h>
+
 namespace feed {
 namespace {
 
@@ -219,12 +221,17 @@ void FeedService::finish(const Attempt& attempt, const std::optional<Conditions>
     const std::string& key = attempt.key;
     std::shared_ptr<const std::string> document;
     if (conditions) {
-        document = std::make_shared<const std::string>(
-            FeedDocument(*attempt.place, *conditions, attempt.units, credit));
+        std::string text = FeedDocument(*attempt.place, *conditions, attempt.units, credit);
+        text.shrink_to_fit(); // kept for long, ten thousand of them: no spare room
+        document = std::make_shared<const std::string>(std::move(text));
         const auto date = ParseLocalDateTime(conditions->date);
         m_cache.put(key, document, Clock::now(),
                     {date ? DayNumber(date->year, date->month, date->day) : 0,
                      conditions->utcOffsetSeconds});
+        // Each answer parsed leaves freed pieces between the documents kept; now and then they
+        // go back to the system, so that a full cache costs what it holds.
+        if (m_stored.fetch_add(1, std::memory_order_relaxed) % 256 == 255)
+            ::malloc_trim(0);
     } else if (attempt.source > 1 && !attempt.limited) {
         std::fprintf(stderr,
                      "nimbrel-feed: neither Open-Meteo nor the National Weather Service "

@@ -122,6 +122,7 @@ private:
     std::shared_ptr<const std::string> m_backOffReason; // its words
     // The machine's local day each place of the table was first asked for, 0 for never.
     std::unique_ptr<std::atomic<std::int32_t>[]> m_firstAsked;
+    std::atomic<std::size_t> m_stored{0}; // documents made
 };
 
 } // namespace feed

@@ -82,10 +82,15 @@ ZipTable ZipTable::FromText(std::string_view text) {
         const auto zip = ParseZip(fields[0]);
         const auto lat = Coordinate(fields[3], 90);
         const auto lon = Coordinate(fields[4], 180);
-        if (fields[0].size() != 5 || !zip || !lat || !lon || !SafeCity(fields[1]))
+        if (fields[0].size() != 5 || !zip || !lat || !lon || !SafeCity(fields[1]) ||
+            fields[2].size() > 2)
             continue;
-        table.m_places.push_back(
-            Place{*zip, std::string(fields[1]), std::string(fields[2]), *lat, *lon});
+        Place& place = table.m_places.emplace_back();
+        place.zip = *zip;
+        place.city = std::string(fields[1]);
+        fields[2].copy(place.state, 2);
+        place.latitude = *lat;
+        place.longitude = *lon;
     }
     std::stable_sort(table.m_places.begin(), table.m_places.end(),
                      [](const Place& a, const Place& b) { return a.zip < b.zip; });

@@ -11,7 +11,7 @@ namespace feed {
 struct Place {
     std::uint32_t zip = 0;
     std::string city;
-    std::string state;
+    char state[3] = {}; // two letters: forty thousand places, so no string of its own
     double latitude = 0;
     double longitude = 0;
 

@@ -1,22 +1,18 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QObject>
 #include <QString>
 #include <chrono>
 #include <functional>
 
-// What one HTTP GET gave.
-struct FetchOutcome {
-    QString body;             // decoded as UTF-8, when it arrived
-    int code = 0;             // 0: a 2xx answer arrived whole; else an ErrorCode::Feed* code
-    QString detail;           // why it failed
-    bool interrupted = false; // the application quit during the wait
-};
-
-// One synchronous GET of url within the time-out. While it waits, the caller's thread keeps
-// running timers and repaints, but user input waits until it returns. Never throws.
+// One synchronous GET of url within the time-out: the body of a 2xx answer that arrived whole,
+// decoded as UTF-8, or a failure with an ErrorCode::Feed* code (FeedInterrupted when the
+// application quit during the wait). While it waits, the caller's thread keeps running timers and
+// repaints, but user input waits until it returns. Never throws.
 using FeedFetch =
-    std::function<FetchOutcome(const QString& url, std::chrono::milliseconds timeout)>;
+    std::function<Result<QString>(const QString& url, std::chrono::milliseconds timeout)>;
 
 // The feed fetch: one synchronous HTTP GET that returns the whole body as text. The transfer
 // itself is a FeedFetch, so that the network library loads at the first fetch, not at start.

@@ -31,8 +31,8 @@ void LazySpeechEngine::SetVoice(const VoiceToken& voice) {
 void LazySpeechEngine::Speak(const QString& text, int flags) {
     SpeechEngine* real = engine();
     if (!real)
-        throw NimbrelError(ErrorCode::SpeechInitFailed,
-                           QStringLiteral("espeak-ng could not be initialised"));
+        throw m_whyNone.value_or(NimbrelError(
+            ErrorCode::SpeechInitFailed, QStringLiteral("espeak-ng could not be initialised")));
     real->Speak(text, flags);
 }
 
@@ -52,10 +52,15 @@ void LazySpeechEngine::Chime(const QString& path, std::function<void()> heard) {
 }
 
 SpeechEngine* LazySpeechEngine::engine() {
-    if (m_engine || m_failed || !m_createEngine)
+    if (m_engine || !m_createEngine)
         return m_engine.get();
-    m_engine = m_createEngine();
-    m_failed = !m_engine;
+    // Tried at every announcement until it starts: a module that could not be loaded may be back.
+    m_whyNone.reset();
+    try {
+        m_engine = m_createEngine();
+    } catch (const NimbrelError& error) {
+        m_whyNone = error;
+    }
     // The voice chosen so far becomes the real engine's; a voice it refuses leaves its default,
     // as the voice list's handler would have been told at the time.
     if (m_engine && m_voice) {

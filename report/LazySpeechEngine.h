@@ -11,8 +11,8 @@
 class LazySpeechEngine final : public SpeechEngine {
 public:
     // listVoices gives the voice list (called once); createEngine gives the real engine, or null
-    // when it cannot start; playChimeAlone plays a chime file to its end when there is no real
-    // engine to play it.
+    // or a NimbrelError when it cannot start; playChimeAlone plays a chime file to its end when
+    // there is no real engine to play it.
     LazySpeechEngine(std::function<VoiceTokens()> listVoices, SpeechEngineFactory createEngine,
                      std::function<void(const QString& path)> playChimeAlone);
     ~LazySpeechEngine() override;
@@ -22,11 +22,10 @@ public:
     VoiceTokens GetVoices() const override;
     // Throws NimbrelError(SpeechSetVoiceFailed) for a voice the list does not hold.
     void SetVoice(const VoiceToken& voice) override;
-    // Throws NimbrelError(SpeechInitFailed) when the real engine cannot start.
+    // Throws the error that kept the real engine from starting (SpeechInitFailed when it gave
+    // none); it is tried again at the next call.
     void Speak(const QString& text, int flags) override;
     void Chime(const QString& path, std::function<void()> heard) override;
-
-    bool started() const { return m_engine != nullptr; }
 
 private:
     SpeechEngine* engine();
@@ -37,6 +36,6 @@ private:
     SpeechEngineFactory m_createEngine;
     std::function<void(const QString& path)> m_playChimeAlone;
     std::unique_ptr<SpeechEngine> m_engine;
-    bool m_failed = false;
+    std::optional<NimbrelError> m_whyNone; // why the last start of the real engine failed
     std::optional<VoiceToken> m_voice;
 };

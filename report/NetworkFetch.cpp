@@ -41,13 +41,13 @@ QNetworkAccessManager* manager() {
     return made;
 }
 
-FetchOutcome failed(int code, const QString& detail) {
-    return {{}, code, detail, false};
+Failure failed(int code, const QString& detail) {
+    return {detail, code};
 }
 
 } // namespace
 
-FetchOutcome NetworkFetch(const QString& url, std::chrono::milliseconds timeout) {
+Result<QString> NetworkFetch(const QString& url, std::chrono::milliseconds timeout) {
     QNetworkRequest request{QUrl(url)};
     // A feed that moved is a fault of the feed host, not a document.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -93,7 +93,8 @@ FetchOutcome NetworkFetch(const QString& url, std::chrono::milliseconds timeout)
     if (!reply->isFinished()) {
         // The application is quitting (QCoreApplication::exit ends every loop).
         reply->abort();
-        return {{}, ErrorCode::FeedOther, {}, true};
+        return failed(ErrorCode::FeedInterrupted,
+                      QStringLiteral("Fetch of %1 interrupted").arg(url));
     }
     if (!tooLarge && !timedOut) {
         body += reply->readAll();
@@ -120,5 +121,5 @@ FetchOutcome NetworkFetch(const QString& url, std::chrono::milliseconds timeout)
         return failed(codeForNetworkError(reply->error()), reply->errorString());
     if (!statusAttribute.isValid())
         return failed(ErrorCode::FeedOther, QStringLiteral("%1 gave no HTTP answer").arg(url));
-    return {QString::fromUtf8(body), 0, {}, false};
+    return QString::fromUtf8(body);
 }

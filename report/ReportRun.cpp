@@ -1,6 +1,7 @@
 #include "report/ReportRun.h"
 
 #include "core/Error.h"
+#include "core/FeedContract.h"
 #include "core/Text.h"
 #include "report/GetAttrValue.h"
 
@@ -18,9 +19,9 @@ bool missesValue(const ReportSections& sections) {
 } // namespace
 
 QString FeedRequestUrl(const QString& feedHost, const QString& zip, const QString& unitLetter) {
-    return QStringLiteral("http://") + feedHost + QStringLiteral("/forecastrss?p=") +
-           QString::fromLatin1(QUrl::toPercentEncoding(TrimSpaces(zip))) + QStringLiteral("&u=") +
-           unitLetter;
+    return QStringLiteral("http://") + feedHost + AsciiText(FeedContract::kPath) +
+           QStringLiteral("?p=") + QString::fromLatin1(QUrl::toPercentEncoding(TrimSpaces(zip))) +
+           QStringLiteral("&u=") + unitLetter;
 }
 
 ReportAnnouncement::ReportAnnouncement(ReportParts parts)
@@ -49,8 +50,8 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
         const QString document =
             m_parts.fetch(FeedRequestUrl(m_parts.feedHost, inputs.zip, inputs.unitLetter));
 
-        QString city = GetAttrValue(document, QStringLiteral("city="));
-        if (document.contains(QStringLiteral("not found")))
+        QString city = GetAttrValue(document, AsciiText(FeedContract::kKeys[FeedContract::City]));
+        if (document.contains(AsciiText(FeedContract::kNotFound)))
             city.clear();
         if (city.isEmpty()) {
             m_parts.showCity(ReportMessages::zipNotFound);
@@ -61,14 +62,17 @@ ReportAnnouncement::Outcome ReportAnnouncement::runOnce() {
         }
         m_parts.showCity(city);
 
-        const auto store = [](const std::function<Result<>()>& save, const QString& what) {
-            if (const Result<> saved = save(); !saved)
-                throw NimbrelError(ErrorCode::SettingsWriteFailed,
-                                   QStringLiteral("There is a problem saving your %1: %2")
-                                       .arg(what, saved.error()));
+        const auto stored = [this](const std::function<Result<>()>& save, const QString& what) {
+            const Result<> saved = save();
+            if (!saved)
+                handleError(ErrorCode::SettingsWriteFailed,
+                            QStringLiteral("There is a problem saving your %1: %2")
+                                .arg(what, saved.error()));
+            return saved.ok();
         };
-        store(m_parts.storeZip, QStringLiteral("ZIP code"));
-        store(m_parts.storeGreeting, QStringLiteral("greeting"));
+        if (!stored(m_parts.storeZip, QStringLiteral("ZIP code")) ||
+            !stored(m_parts.storeGreeting, QStringLiteral("greeting")))
+            return Outcome::Failed;
 
         const ReportSections sections =
             ComposeReport(ExtractFeedValues(document), inputs.unitLetter, inputs.switches,
@@ -105,6 +109,8 @@ void ReportAnnouncement::handleError(int code, const QString& detail) {
         m_failure = ReportMessages::retrievalProblem;
     else if (code == ErrorCode::SettingsWriteFailed)
         m_failure = detail;
+    if (ErrorCode::isModuleError(code))
+        m_failure += QLatin1Char('\n') + detail;
     if (!m_failure.isEmpty())
         m_parts.showWeather(m_failure);
 }

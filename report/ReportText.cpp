@@ -1,5 +1,6 @@
 #include "report/ReportText.h"
 
+#include "core/FeedContract.h"
 #include "core/Text.h"
 #include "report/GetAttrValue.h"
 
@@ -37,19 +38,23 @@ QString greetingPhrase(const QString& greeting) {
 } // namespace
 
 FeedValues ExtractFeedValues(const QString& document) {
+    using namespace FeedContract;
+    const auto value = [&document](Key key) {
+        return GetAttrValue(document, AsciiText(kKeys[key]));
+    };
     FeedValues v;
-    v.city = GetAttrValue(document, QStringLiteral("city="));
-    v.condition = GetAttrValue(document, QStringLiteral("text="));
-    v.temperature = GetAttrValue(document, QStringLiteral("temp="));
-    v.windSpeed = GetAttrValue(document, QStringLiteral("  speed="));
-    v.low = GetAttrValue(document, QStringLiteral("low="));
-    v.high = GetAttrValue(document, QStringLiteral("high="));
-    v.humidity = GetAttrValue(document, QStringLiteral(" humidity="));
-    v.visibility = GetAttrValue(document, QStringLiteral("  visibility="));
-    v.pressure = GetAttrValue(document, QStringLiteral("  pressure="));
-    v.trend = GetAttrValue(document, QStringLiteral("rising="));
-    v.sunrise = GetAttrValue(document, QStringLiteral("sunrise="));
-    v.sunset = GetAttrValue(document, QStringLiteral("sunset="));
+    v.city = value(City);
+    v.condition = value(Text);
+    v.temperature = value(Temp);
+    v.windSpeed = value(Speed);
+    v.low = value(Low);
+    v.high = value(High);
+    v.humidity = value(Humidity);
+    v.visibility = value(Visibility);
+    v.pressure = value(Pressure);
+    v.trend = value(Rising);
+    v.sunrise = value(Sunrise);
+    v.sunset = value(Sunset);
     return v;
 }
 

@@ -3,7 +3,20 @@
 #include "report/Chime.h"
 #include "report/VoiceEngine.h"
 
-extern "C" __attribute__((visibility("default"))) const SoundModule* NimbrelSoundModule() {
-    static const SoundModule module{&CreateVoiceEngine, &PlayChime};
-    return &module;
-}
+namespace {
+
+class VoiceSoundModule final : public QObject, public SoundModule {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID NIMBREL_SOUND_MODULE_IID)
+    Q_INTERFACES(SoundModule)
+
+public:
+    std::unique_ptr<SpeechEngine> createEngine(SynthesiserLoader loadFlite) const override {
+        return CreateVoiceEngine(std::move(loadFlite));
+    }
+    void playChime(const QString& path) const override { PlayChime(path); }
+};
+
+} // namespace
+
+#include "SoundModule.moc"

@@ -1,20 +1,5 @@
 #include "schedule/TimeKey.h"
 
-namespace {
-
-std::vector<ProbedTime> buildProbingOrder() {
-    std::vector<ProbedTime> times;
-    times.reserve(1440);
-    for (int order = 0; order < 1440; ++order) {
-        const QString row = RowAt(order);
-        const QString key = TimeKey(row);
-        times.push_back({row, EntryFileName(key), MarkerFileName(key)});
-    }
-    return times;
-}
-
-} // namespace
-
 QString TwoDigits(int number) {
     return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
@@ -76,9 +61,4 @@ QString RowAt(int order) {
     const int inPeriod = order % 720;
     return RowText(TwoDigits(inPeriod / 60 + 1), TwoDigits(inPeriod % 60),
                    order < 720 ? QStringLiteral("AM") : QStringLiteral("PM"));
-}
-
-const std::vector<ProbedTime>& ProbingOrder() {
-    static const std::vector<ProbedTime> times = buildProbingOrder();
-    return times;
 }

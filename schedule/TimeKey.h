@@ -3,7 +3,6 @@
 #include <QString>
 #include <QTime>
 #include <optional>
-#include <vector>
 
 // One announcement time as the three texts of the time boxes: hour "01" to "12", minute "00" to
 // "59", period "AM" or "PM".
@@ -32,13 +31,8 @@ QString MarkerFileName(const QString& key); // "0730AM.spk": the time has just b
 // "PM", never the locale's designators, because the entry files are named with them.
 QString ClockText(QTime time);
 
-struct ProbedTime {
-    QString row;
-    QString entryFile;
-    QString markerFile;
-};
-
-// What a schedule file's name says: its time's place in the probing order below, and whether it
+// What a schedule file's name says: its time's place in the probing order (AM before PM, and
+// within each the hours 1 to 12 and minutes 0 to 59, so 12:00 AM follows 11:59 AM), and whether it
 // is an entry (".tim") or a marker (".spk"). Nothing for any other name; the name must be exactly
 // as the program writes it ("0730AM.tim").
 struct ScheduleFile {
@@ -48,7 +42,3 @@ struct ScheduleFile {
 std::optional<ScheduleFile> ParseScheduleFileName(QStringView name);
 // The row text of the time at a place of the probing order (0 to 1439).
 QString RowAt(int order);
-
-// Every one of the 1440 times in the order the list is built: AM before PM, and within each the
-// hours 1 to 12 and minutes 0 to 59. So 12:00 AM follows 11:59 AM, and 12:00 PM comes last.
-const std::vector<ProbedTime>& ProbingOrder();

@@ -60,11 +60,12 @@ class ProgramTest final : public QObject {
 
     QString dataDir() const { return m_home->path() + QStringLiteral("/Documents/Nimbrel"); }
 
-    QProcess* launch(const QStringList& unset = {}, const QString& display = {}) {
+    QProcess* launch(const QString& runtime = QStringLiteral("run"), const QStringList& unset = {},
+                     const QString& display = {}) {
         auto* process = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_home->path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path() + QStringLiteral("/run"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path() + u'/' + runtime);
         env.remove(QStringLiteral("XDG_CONFIG_HOME"));
         env.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -88,10 +89,12 @@ class ProgramTest final : public QObject {
 private Q_SLOTS:
     void init() {
         m_home.emplace();
-        QDir(m_home->path()).mkpath(QStringLiteral("run"));
-        QFile::setPermissions(m_home->path() + QStringLiteral("/run"), QFileDevice::ReadOwner |
-                                                                           QFileDevice::WriteOwner |
-                                                                           QFileDevice::ExeOwner);
+        for (const QString& runtime : {QStringLiteral("run"), QStringLiteral("run2")}) {
+            QDir(m_home->path()).mkpath(runtime);
+            QFile::setPermissions(m_home->path() + u'/' + runtime, QFileDevice::ReadOwner |
+                                                                       QFileDevice::WriteOwner |
+                                                                       QFileDevice::ExeOwner);
+        }
     }
     void cleanup() {
         for (QProcess* process : std::as_const(m_started)) {
@@ -131,23 +134,52 @@ private Q_SLOTS:
         QCOMPARE(program->exitCode(), 0);
     }
 
-    void secondStartEndsAtOnceAndStaleLockDoesNotBlock() {
-        QProcess* first = launch();
-        QVERIFY(waitForStartup(dataDir() + QStringLiteral("/voicedat.txt")));
-
+    // One instance per data folder, whatever the runtime folder; the lock of an instance that
+    // crashed, even one killed while making it (left empty), holds nothing back.
+    void oneInstancePerDataFolder_data() {
+        QTest::addColumn<QString>("firstRuntime"); // empty: no first instance
+        QTest::addColumn<bool>("firstKilled");
+        QTest::addColumn<QString>("emptyLock"); // empty: none
+        QTest::addColumn<bool>("secondRuns");
+        QTest::newRow("same runtime folder") << "run" << false << QString() << false;
+        QTest::newRow("another runtime folder") << "run2" << false << QString() << false;
+        QTest::newRow("first killed") << "run" << true << QString() << true;
+        QTest::newRow("empty lock in the runtime folder")
+            << QString() << false << "run/nimbrel.lock" << true;
+        QTest::newRow("empty lock in the data folder")
+            << QString() << false << "Documents/Nimbrel/.nimbrel.lock" << true;
+    }
+    void oneInstancePerDataFolder() {
+        QFETCH(QString, firstRuntime);
+        QFETCH(bool, firstKilled);
+        QFETCH(QString, emptyLock);
+        QFETCH(bool, secondRuns);
+        const QString voiceFile = dataDir() + QStringLiteral("/voicedat.txt");
+        QProcess* first = firstRuntime.isEmpty() ? nullptr : launch(firstRuntime);
+        if (first)
+            QVERIFY(waitForStartup(voiceFile));
+        if (firstKilled) {
+            first->kill();
+            QVERIFY(first->waitForFinished(5000));
+        }
+        QFile::remove(voiceFile);
+        if (!emptyLock.isEmpty()) {
+            QDir().mkpath(dataDir());
+            writeBytes(m_home->path() + u'/' + emptyLock, {});
+        }
+        QElapsedTimer started;
+        started.start();
         QProcess* second = launch();
-        QVERIFY(second->waitForFinished(5000));
-        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second->exitCode(), 0);
-        QCOMPARE(first->state(), QProcess::Running);
-
-        // A crashed first instance leaves its lock behind; the next start must still work.
-        first->kill();
-        QVERIFY(first->waitForFinished(5000));
-        QFile::remove(dataDir() + QStringLiteral("/voicedat.txt"));
-        QProcess* third = launch();
-        QVERIFY(waitForStartup(dataDir() + QStringLiteral("/voicedat.txt")));
-        QCOMPARE(third->state(), QProcess::Running);
+        if (secondRuns) {
+            QVERIFY(waitForStartup(voiceFile));
+            QVERIFY2(started.elapsed() < 5000, qPrintable(QString::number(started.elapsed())));
+            QCOMPARE(second->state(), QProcess::Running);
+        } else {
+            QVERIFY(second->waitForFinished(5000));
+            QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(second->exitCode(), 0);
+            QCOMPARE(first->state(), QProcess::Running);
+        }
     }
 
     void storedVoiceIsKept() {
@@ -253,6 +285,7 @@ private Q_SLOTS:
         QFETCH(QString, display);
         QFETCH(QString, line);
         QProcess* program = launch(
+            u"run"_s,
             {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"XDG_SESSION_TYPE"_s},
             display);
         QVERIFY(program->waitForFinished(10000));

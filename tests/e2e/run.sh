@@ -40,7 +40,7 @@ check_chime_then_speech() {
   local spans; spans=$(sound_spans)
   echo "$spans" | sed 's/^/   sound span /'
   [ -n "$spans" ] || fail "the recording is silent"
-  local chime; chime=$(sound_spans "$PREFIX/lib/nimbrel/weather.wav" | awk 'END { print $2 }')
+  local chime; chime=$(sound_spans "$PREFIX/share/nimbrel/weather.wav" | awk 'END { print $2 }')
   echo "$spans" | awk -v chime="$chime" '
     NR == 1 { onset = $1; first_end = $2 }
     { last = $2 }
@@ -64,7 +64,7 @@ check_stream_identity() {
 
 # Seconds from the first sound after the chime to the last sound of the recording.
 speech_length() {
-  local chime; chime=$(sound_spans "$PREFIX/lib/nimbrel/weather.wav" | awk 'END { print $2 }')
+  local chime; chime=$(sound_spans "$PREFIX/share/nimbrel/weather.wav" | awk 'END { print $2 }')
   # From the first sound after the chime (a voice's lead-in silence is not counted, as it is not
   # in a rendering to a file), or from the chime's end when the speech runs straight on.
   sound_spans | awk -v chime="$chime" '

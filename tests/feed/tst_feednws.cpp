@@ -163,6 +163,14 @@ void TestFeedNws::values_data() {
         },
         "Mostly Cloudy|23|8|76|16|1018.6||20|25");
     row(
+        "evening: yesterday's warmer afternoon does not count",
+        [](NwsAnswers& a) {
+            a.forecast.periods.erase(a.forecast.periods.begin());
+            a.history[0].temperatureC = 25.1;
+            a.history[0].time = kNow - 24 * 3600;
+        },
+        "Mostly Cloudy|23|8|76|16|1018.6||20|23");
+    row(
         "evening: the current temperature the highest",
         [](NwsAnswers& a) { a.forecast.periods.erase(a.forecast.periods.begin()); },
         "Mostly Cloudy|23|8|76|16|1018.6||20|23");

@@ -147,7 +147,8 @@ void TestAnnounce::lazyEngineStartsWhenFirstNeeded() {
         QVERIFY(!engineStarts);
         QCOMPARE(e.code(), ErrorCode::SpeechInitFailed);
     }
-    QCOMPARE(created, 1);
+    // Started once; an engine that failed to start is tried again at each call that needs it.
+    QCOMPARE(created, engineStarts || !chimeFirst ? 1 : 2);
     if (engineStarts) {
         QCOMPARE(real->currentVoice, voices.at(1).id);
         QCOMPARE(real->spoken, (QList<Spoken>{{QStringLiteral("Hello."), 1}}));

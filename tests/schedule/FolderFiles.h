@@ -30,6 +30,15 @@ inline QStringList list(const QString& dir) {
     return names;
 }
 
+// The entry files and markers of the folder, sorted.
+inline QStringList schedule(const QString& dir) {
+    QStringList names = list(dir);
+    names.removeIf([](const QString& name) {
+        return !name.endsWith(QLatin1String(".tim")) && !name.endsWith(QLatin1String(".spk"));
+    });
+    return names;
+}
+
 inline QByteArray read(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

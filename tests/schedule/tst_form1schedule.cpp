@@ -19,14 +19,6 @@ QStringList rowsOf(const QListView* list) {
     return rows;
 }
 
-// The entry files and markers in the folder, sorted.
-QStringList scheduleFiles(const QString& dir) {
-    QStringList names = FolderFiles::list(dir);
-    names.removeIf(
-        [](const QString& name) { return !name.endsWith(u".tim"_s) && !name.endsWith(u".spk"_s); });
-    return names;
-}
-
 // Presses button, answering the message box it brings up, and returns that box.
 MessageBox::Box pressExpectingBox(QPushButton* button) {
     MessageBox::resetAnswers();
@@ -49,17 +41,17 @@ private Q_SLOTS:
 
 void TestForm1Schedule::removeWithNothingTicked() {
     TestWindow window;
-    window.addTime(u"07"_s, u"30"_s, u"AM"_s);
+    window.form->core().AddTime(u"07"_s, u"30"_s, u"AM"_s);
     // A marker that a rebuild would delete shows that nothing was rebuilt either.
     FolderFiles::make(window.dataDir(), {u"0730AM.spk"_s});
-    const QStringList files = scheduleFiles(window.dataDir());
+    const QStringList files = FolderFiles::schedule(window.dataDir());
 
     const MessageBox::Box shown = pressExpectingBox(window.control<QPushButton>("Command2"));
     QCOMPARE(shown.text, u"Please select the time(s) that you want to remove"_s);
     QCOMPARE(shown.title, u"Nimbrel"_s);
     QCOMPARE(shown.icon, QMessageBox::Critical);
     QCOMPARE(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(scheduleFiles(window.dataDir()), files);
+    QCOMPARE(FolderFiles::schedule(window.dataDir()), files);
     QCOMPARE(rowsOf(window.control<QListView>("List1")), QStringList{u"07:30 AM"_s});
 }
 
@@ -88,7 +80,8 @@ void TestForm1Schedule::typedTimesAreTakenAsTyped() {
     if (entry.isEmpty())
         MessageBox::setNextAnswer(QMessageBox::Ok);
     QTest::mouseClick(window.form->findChild<QPushButton*>(u"Command1"_s), Qt::LeftButton);
-    QCOMPARE(scheduleFiles(window.dataDir()), entry.isEmpty() ? QStringList() : QStringList{entry});
+    QCOMPARE(FolderFiles::schedule(window.dataDir()),
+             entry.isEmpty() ? QStringList() : QStringList{entry});
     // The list shows the core's rows; the boxes keep what was typed.
     QCOMPARE(rowsOf(window.control<QListView>("List1")).size(), entry.isEmpty() ? 0 : 1);
     QCOMPARE(window.control<QComboBox>("Combo2")->currentText(), typed[1]);

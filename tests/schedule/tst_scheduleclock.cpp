@@ -1,5 +1,6 @@
 #include "schedule/ScheduleClock.h"
 #include "schedule/TimeKey.h"
+#include "tests/schedule/AllRows.h"
 #include "tests/schedule/FolderFiles.h"
 
 #include <QTemporaryDir>
@@ -134,11 +135,9 @@ void TestScheduleClock::tickDuringTheAnnouncement() {
 
 void TestScheduleClock::fullSchedule() {
     Ticker ticker;
-    QStringList rows;
-    for (const ProbedTime& time : ProbingOrder()) {
-        FolderFiles::make(ticker.dir.path(), {time.entryFile});
-        rows.append(time.row);
-    }
+    const QStringList rows = AllRows();
+    for (const QString& row : rows)
+        FolderFiles::make(ticker.dir.path(), {EntryFileName(TimeKey(row))});
     const QStringList expected{u"11:59 PM"_s, u"12:00 AM"_s, u"12:01 AM"_s};
     ticker.tick(at(23, 59, 30), rows);
     ticker.tick(at(0, 0, 30, 0, kDay.addDays(1)), rows);

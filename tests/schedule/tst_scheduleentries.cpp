@@ -1,4 +1,5 @@
 #include "schedule/ScheduleEntries.h"
+#include "tests/schedule/AllRows.h"
 #include "tests/schedule/FolderFiles.h"
 
 #include <QTemporaryDir>
@@ -80,11 +81,9 @@ void TestScheduleEntries::remove() {
 
 void TestScheduleEntries::fullSchedule() {
     QTemporaryDir dir;
-    QStringList rows;
-    for (const ProbedTime& time : ProbingOrder()) {
-        FolderFiles::make(dir.path(), {time.entryFile, time.markerFile});
-        rows.append(time.row);
-    }
+    const QStringList rows = AllRows();
+    for (const QString& row : rows)
+        FolderFiles::make(dir.path(), {EntryFileName(TimeKey(row)), MarkerFileName(TimeKey(row))});
     QCOMPARE(RefreshEntries(dir.path()), rows);
     QCOMPARE(FolderFiles::list(dir.path()).size(), 1440);
     QVERIFY(RemoveEntries(dir.path(), rows));

@@ -1,7 +1,7 @@
 #include "schedule/TimeKey.h"
-#include "tests/support/TestWindow.h"
+#include "tests/support/TestRig.h"
 
-#include <QListView>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -14,34 +14,34 @@ private Q_SLOTS:
 };
 
 void TestScheduleTimers::nextMinuteIsAnnouncedAtItsStart() {
-    // Clear of the minute's end, so that the window is created in the minute read here.
+    // Clear of the minute's end, so that the core is created in the minute read here.
     while (QTime::currentTime().second() > 57)
         QTest::qWait(200);
-    TestWindowOptions options;
+    TestRigOptions options;
     options.clock = std::make_shared<SystemClock>();
-    TestWindow window(options);
+    TestCore rig(options);
     const QDateTime created = QDateTime::currentDateTime();
     const QString row = ClockText(created.addSecs(60).time());
-    window.addTime(row.left(2), row.mid(3, 2), row.right(2));
-    QCOMPARE(window.control<QListView>("List1")->model()->rowCount(), 1);
+    rig.core->AddTime(row.left(2), row.mid(3, 2), row.right(2));
+    QCOMPARE(rig.core->schedule().rows().size(), 1);
 
-    // No tick before the minute begins, whatever second the window was created at.
+    // No tick before the minute begins, whatever second the core was created at.
     const int untilTheMinute = 60000 - (created.time().second() * 1000 + created.time().msec());
     QTest::qWait(std::max(0, untilTheMinute - 700));
-    QCOMPARE(window.feed.requestCount(), 0);
+    QCOMPARE(rig.feed.requestCount(), 0);
 
-    QTRY_VERIFY_WITH_TIMEOUT(window.feed.requestCount() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.feed.requestCount() > 0, 5000);
     const QTime asked = QTime::currentTime();
     QCOMPARE(ClockText(asked), row);
     // At the start of the minute; the margin only absorbs a loaded machine.
     QVERIFY2(asked.second() < 2, qPrintable(asked.toString(u"hh:mm:ss.zzz"_s)));
-    QTRY_VERIFY(!window.engine->spoken.isEmpty());
-    QTRY_VERIFY(QFileInfo::exists(window.dataDir() + u"/"_s + MarkerFileName(TimeKey(row))));
+    QTRY_VERIFY(!rig.engine->spoken.isEmpty());
+    QTRY_VERIFY(QFileInfo::exists(rig.dataDir() + u"/"_s + MarkerFileName(TimeKey(row))));
 
     // Timer1's single tick comes a few seconds after the first minute and brings nothing.
-    QTRY_VERIFY_WITH_TIMEOUT(!window.control<QTimer>("Timer1")->isActive(), 70000);
-    QVERIFY(window.control<QTimer>("Timer2")->isActive());
-    QCOMPARE(window.feed.requestCount(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.core->findChild<QTimer*>(u"Timer1"_s)->isActive(), 70000);
+    QVERIFY(rig.core->findChild<QTimer*>(u"Timer2"_s)->isActive());
+    QCOMPARE(rig.feed.requestCount(), 1);
 }
 
 QTEST_MAIN(TestScheduleTimers)

@@ -1,5 +1,6 @@
 #include "schedule/TimeInput.h"
 #include "schedule/TimeKey.h"
+#include "tests/schedule/AllRows.h"
 
 #include <QLocale>
 #include <QSet>
@@ -11,7 +12,8 @@ class TestTimeKey final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void probingOrder();
+    void rowAt_data();
+    void rowAt();
     void fileNames_data();
     void fileNames();
     void clockTextMatchesTheRows();
@@ -19,19 +21,29 @@ private Q_SLOTS:
     void parseTimeInput();
 };
 
-void TestTimeKey::probingOrder() {
-    QStringList rows;
-    for (const ProbedTime& time : ProbingOrder()) {
-        rows.append(time.row);
-        QCOMPARE(time.entryFile, TimeKey(time.row) + u".tim"_s);
-    }
-    QCOMPARE(rows.size(), 1440);
-    QCOMPARE(rows.first(), u"01:00 AM"_s);
-    QCOMPARE(rows.indexOf(u"12:00 AM"_s), rows.indexOf(u"11:59 AM"_s) + 1);
-    QCOMPARE(rows.indexOf(u"01:00 PM"_s), rows.indexOf(u"12:59 AM"_s) + 1);
-    QCOMPARE(rows.indexOf(u"12:00 PM"_s), 1380);
-    QCOMPARE(rows.last(), u"12:59 PM"_s);
-    QCOMPARE(TimeKey(u"07:30 AM"_s), u"0730AM"_s);
+// The probing order, written out by hand at its turning points.
+void TestTimeKey::rowAt_data() {
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QString>("row");
+    const std::pair<int, const char*> rows[] = {
+        {0, "01:00 AM"},    {1, "01:01 AM"},    {59, "01:59 AM"},   {60, "02:00 AM"},
+        {390, "07:30 AM"},  {599, "10:59 AM"},  {600, "11:00 AM"},  {659, "11:59 AM"},
+        {660, "12:00 AM"},  {661, "12:01 AM"},  {719, "12:59 AM"},  {720, "01:00 PM"},
+        {721, "01:01 PM"},  {779, "01:59 PM"},  {1110, "07:30 PM"}, {1319, "10:59 PM"},
+        {1320, "11:00 PM"}, {1379, "11:59 PM"}, {1380, "12:00 PM"}, {1381, "12:01 PM"},
+        {1438, "12:58 PM"}, {1439, "12:59 PM"}};
+    for (const auto& [order, row] : rows)
+        QTest::newRow(row) << order << QString::fromLatin1(row);
+}
+
+void TestTimeKey::rowAt() {
+    QFETCH(int, order);
+    QFETCH(QString, row);
+    QCOMPARE(RowAt(order), row);
+    QCOMPARE(AllRows().at(order), row);
+    const QString key = TimeKey(row);
+    QCOMPARE(ParseScheduleFileName(EntryFileName(key))->order, order);
+    QCOMPARE(ParseScheduleFileName(MarkerFileName(key))->order, order);
 }
 
 void TestTimeKey::fileNames_data() {
@@ -55,12 +67,11 @@ void TestTimeKey::fileNames() {
     const std::optional<ScheduleFile> file = ParseScheduleFileName(name);
     QCOMPARE(file ? file->order : -1, order);
     QCOMPARE(file && file->marker, marker);
-    int at = 0;
-    for (const ProbedTime& time : ProbingOrder()) {
-        QCOMPARE(RowAt(at), time.row);
-        QCOMPARE(ParseScheduleFileName(time.entryFile)->order, at);
-        QVERIFY(ParseScheduleFileName(time.markerFile)->marker);
-        ++at;
+    const QStringList rows = AllRows();
+    for (int at = 0; at < rows.size(); ++at) {
+        QCOMPARE(RowAt(at), rows[at]);
+        QCOMPARE(ParseScheduleFileName(EntryFileName(TimeKey(rows[at])))->order, at);
+        QVERIFY(ParseScheduleFileName(MarkerFileName(TimeKey(rows[at])))->marker);
     }
 }
 
@@ -72,9 +83,8 @@ void TestTimeKey::clockTextMatchesTheRows() {
     QCOMPARE(ClockText(QTime(12, 0)), u"12:00 PM"_s);
     QCOMPARE(ClockText(QTime(23, 59, 59)), u"11:59 PM"_s);
     // Every minute of the day reads as its own row.
-    QSet<QString> rows;
-    for (const ProbedTime& time : ProbingOrder())
-        rows.insert(time.row);
+    const QStringList all = AllRows();
+    QSet<QString> rows(all.cbegin(), all.cend());
     for (int minute = 0; minute < 1440; ++minute)
         rows.remove(ClockText(QTime(minute / 60, minute % 60)));
     QVERIFY(rows.isEmpty());

@@ -30,7 +30,9 @@ AppCoreDeps TestRig::coreDeps(const TestRigOptions& options) {
         engine = made.get();
         return made;
     };
-    deps.fetch = &NetworkFetch;
+    if (options.speechEngine)
+        deps.createSpeechEngine = options.speechEngine;
+    deps.fetch = options.fetch ? options.fetch : &NetworkFetch;
     deps.clock = options.clock ? options.clock : clock;
     deps.fetchTimeout = options.fetchTimeout;
     return deps;

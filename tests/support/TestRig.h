@@ -18,6 +18,8 @@ struct TestRigOptions {
     QString documentsDir;               // empty: the rig's temporary folder
     QString runtimeDir;                 // empty: the rig's temporary folder
     bool load = true;                   // run the load step at once
+    FeedFetch fetch;                    // empty: Qt Network on the test's thread
+    SpeechEngineFactory speechEngine;   // empty: the recording engine
 };
 
 // The seams the application core takes: temporary documents and runtime folders, a loopback feed

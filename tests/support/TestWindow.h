@@ -24,9 +24,6 @@ public:
             qFatal("the window has no control %s", name);
         return found;
     }
-    // Puts the texts into the three time boxes, then (addTime) presses "&Add".
-    void setTimeBoxes(const QString& hour, const QString& minute, const QString& period);
-    void addTime(const QString& hour, const QString& minute, const QString& period);
 
     int quits = 0;
     std::unique_ptr<Form1> form;

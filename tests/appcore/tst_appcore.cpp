@@ -1,19 +1,27 @@
-// The announcement as the core makes it, with no window: what is fetched, shown, spoken and
-// stored, whatever the feed and the speech engine do.
+// The application core with no window: the announcement (what is fetched, shown, spoken and
+// stored, whatever the feed, the speech engine and the modules do), the announcement list and the
+// minute tick.
 #include "core/Error.h"
 #include "report/Inet.h"
+#include "report/Modules.h"
+#include "report/NetworkFetch.h"
+#include "report/SoundModule.h"
+#include "tests/schedule/FolderFiles.h"
 #include "tests/support/FeedDocuments.h"
 #include "tests/support/TestRig.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Spoken = RecordingSpeechEngine::Spoken;
 
 Q_DECLARE_METATYPE(LoopbackFeedServer::Answer)
@@ -73,7 +81,7 @@ QList<Spoken> spoken(const TestCore& rig) {
 
 } // namespace
 
-class tst_Announcement final : public QObject {
+class tst_AppCore final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -90,9 +98,17 @@ private Q_SLOTS:
     void errorStateStartsAnnouncement_data();
     void errorStateStartsAnnouncement();
     void timeIsReadAfterTheFetch();
+    void moduleThatCannotBeLoaded_data();
+    void moduleThatCannotBeLoaded();
+    void addTwiceListsOneRow();
+    void refusedAddWritesNothing_data();
+    void refusedAddWritesNothing();
+    void removeTwoTickedRows();
+    void ticksAnnounceOncePerMinute();
+    void timer1LeavesTimer2Running();
 };
 
-void tst_Announcement::goodDocument_data() {
+void tst_AppCore::goodDocument_data() {
     QTest::addColumn<LoopbackFeedServer::Answer>("answer");
     QTest::addColumn<bool>("metric");
     QTest::addColumn<QString>("greeting");
@@ -125,7 +141,7 @@ void tst_Announcement::goodDocument_data() {
            };
 }
 
-void tst_Announcement::goodDocument() {
+void tst_AppCore::goodDocument() {
     QFETCH(LoopbackFeedServer::Answer, answer);
     QFETCH(bool, metric);
     QFETCH(QString, greeting);
@@ -151,7 +167,7 @@ void tst_Announcement::goodDocument() {
     QCOMPARE(rig.stored("greetdat.txt"), greeting.toUtf8() + "\r\n");
 }
 
-void tst_Announcement::zipInRequest_data() {
+void tst_AppCore::zipInRequest_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("query");
     QTest::addColumn<QByteArray>("stored");
@@ -172,7 +188,7 @@ void tst_Announcement::zipInRequest_data() {
         << QStringLiteral("\t90012 ") << QStringLiteral("p=%0990012&u=f") << QByteArray("\t90012");
 }
 
-void tst_Announcement::zipInRequest() {
+void tst_AppCore::zipInRequest() {
     QFETCH(QString, typed);
     QFETCH(QString, query);
     QFETCH(QByteArray, stored);
@@ -188,7 +204,7 @@ void tst_Announcement::zipInRequest() {
     QCOMPARE(spoken(rig).size(), 4);
 }
 
-void tst_Announcement::outcomes_data() {
+void tst_AppCore::outcomes_data() {
     QTest::addColumn<QList<LoopbackFeedServer::Answer>>("answers");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<int>("requests");
@@ -225,14 +241,9 @@ void tst_Announcement::outcomes_data() {
 
     QTest::newRow("value always missing")
         << QList{missing} << false << 3 << la << kIncompleteMessage << false << true << false;
-    QTest::newRow("missing once") << QList{missing, good} << false << 2 << la << report << true
-                                  << true << false;
     // A fetch that failed is not tried again: one wait per failure.
     QTest::newRow("missing, failing, good") << QList{missing, failing, good} << false << 2 << la
                                             << kRetrievalMessage << false << true << false;
-    QTest::newRow("missing, then failing at the bound")
-        << QList{missing, missing, failing, good} << false << 3 << la << kRetrievalMessage << false
-        << true << false;
     QTest::newRow("failing, then missing") << QList{failing, missing, good} << false << 1 << earlier
                                            << kRetrievalMessage << false << false << false;
 
@@ -247,7 +258,7 @@ void tst_Announcement::outcomes_data() {
         << QList{good} << true << 0 << earlier << kRetrievalMessage << false << false << false;
 }
 
-void tst_Announcement::outcomes() {
+void tst_AppCore::outcomes() {
     QFETCH(QList<LoopbackFeedServer::Answer>, answers);
     QFETCH(bool, refused);
     QFETCH(int, requests);
@@ -277,7 +288,7 @@ void tst_Announcement::outcomes() {
     QCOMPARE(rig.windowShown > 0, shown);
 }
 
-void tst_Announcement::speechFailures_data() {
+void tst_AppCore::speechFailures_data() {
     QTest::addColumn<bool>("withEngine");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("failAfter");
@@ -295,7 +306,7 @@ void tst_Announcement::speechFailures_data() {
     QTest::newRow("feed code") << true << 30001 << 1 << kRetrievalMessage;
 }
 
-void tst_Announcement::speechFailures() {
+void tst_AppCore::speechFailures() {
     QFETCH(bool, withEngine);
     QFETCH(int, code);
     QFETCH(int, failAfter);
@@ -319,7 +330,7 @@ void tst_Announcement::speechFailures() {
     QCOMPARE(rig.stored("citydat.txt"), QByteArray("90012\r\n"));
 }
 
-void tst_Announcement::settingsWriteFailure() {
+void tst_AppCore::settingsWriteFailure() {
     TestCore rig;
     rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     // A folder where the file should be: it can never be replaced.
@@ -335,7 +346,7 @@ void tst_Announcement::settingsWriteFailure() {
     QCOMPARE(rig.feed.requestCount(), 1);
 }
 
-void tst_Announcement::unchangedSettingsKeepTheirFiles() {
+void tst_AppCore::unchangedSettingsKeepTheirFiles() {
     TestCore rig;
     rig.feed.serve(LoopbackFeedServer::document(FeedDocuments::document()));
     const auto inode = [&](const char* name) {
@@ -357,7 +368,7 @@ void tst_Announcement::unchangedSettingsKeepTheirFiles() {
     QCOMPARE(rig.stored("greetdat.txt"), QByteArray("Good morning\r\n"));
 }
 
-void tst_Announcement::errorStateStartsAnnouncement_data() {
+void tst_AppCore::errorStateStartsAnnouncement_data() {
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("requests");
 
@@ -367,7 +378,7 @@ void tst_Announcement::errorStateStartsAnnouncement_data() {
     QTest::newRow("none") << 0 << 0;
 }
 
-void tst_Announcement::errorStateStartsAnnouncement() {
+void tst_AppCore::errorStateStartsAnnouncement() {
     QFETCH(int, state);
     QFETCH(int, requests);
 
@@ -380,7 +391,7 @@ void tst_Announcement::errorStateStartsAnnouncement() {
     QCOMPARE(spoken(rig), requests ? kFullReport : QList<Spoken>());
 }
 
-void tst_Announcement::timeIsReadAfterTheFetch() {
+void tst_AppCore::timeIsReadAfterTheFetch() {
     TestCore rig;
     LoopbackFeedServer::Answer slow = LoopbackFeedServer::document(FeedDocuments::document());
     slow.delay = 300ms;
@@ -391,5 +402,132 @@ void tst_Announcement::timeIsReadAfterTheFetch() {
              qPrintable(rig.weather));
 }
 
-QTEST_MAIN(tst_Announcement)
-#include "tst_announcement.moc"
+void tst_AppCore::moduleThatCannotBeLoaded_data() {
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("message"); // for what the module serves
+    QTest::newRow("network") << QString::fromLatin1(kNetworkModuleFile) << kRetrievalMessage;
+    QTest::newRow("sound") << QString::fromLatin1(kSoundModuleFile) << kSpeechMessage;
+}
+
+void tst_AppCore::moduleThatCannotBeLoaded() {
+    QFETCH(QString, module);
+    QFETCH(QString, message);
+    QTemporaryDir modules;
+    const QString path = modules.filePath(module);
+    TestRigOptions options;
+    if (module == QLatin1String(kNetworkModuleFile))
+        options.fetch = FetchThroughModule(path);
+    else
+        options.speechEngine = [path] {
+            return SpeechThroughModule(path, [] { return VoiceTokens(); });
+        };
+    TestCore rig(options);
+
+    rig.core->SpeakWeather();
+    QCOMPARE(rig.weather,
+             message + QStringLiteral("\n") + module + QStringLiteral(": the file is missing"));
+
+    // Put back while the program runs, it is loaded at the next announcement.
+    QVERIFY(QFile::copy(qEnvironmentVariable("NIMBREL_BINARY_DIR") +
+                            QStringLiteral("/app/modules/") + module,
+                        path));
+    rig.core->SpeakWeather();
+    QVERIFY2(!rig.weather.contains(module), qPrintable(rig.weather));
+}
+
+void tst_AppCore::addTwiceListsOneRow() {
+    TestCore rig;
+    rig.core->AddTime(u"1"_s, u"00"_s, u"pm"_s);
+    rig.core->AddTime(u"12"_s, u"00"_s, u"AM"_s);
+    rig.core->AddTime(u"12"_s, u"0"_s, u"am"_s);
+    QCOMPARE(rig.core->schedule().rows(), (QStringList{u"12:00 AM"_s, u"01:00 PM"_s}));
+    QCOMPARE(FolderFiles::schedule(rig.dataDir()), (QStringList{u"0100PM.tim"_s, u"1200AM.tim"_s}));
+}
+
+void tst_AppCore::refusedAddWritesNothing_data() {
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("named"); // what the message must name
+    QTest::newRow("path as hour") << QStringList{u"../x"_s, u"00"_s, u"AM"_s} << u"../x"_s;
+    QTest::newRow("period with a blank") << QStringList{u"07"_s, u"30"_s, u"AM "_s} << u"AM"_s;
+    QTest::newRow("entry name taken by a folder")
+        << QStringList{u"07"_s, u"30"_s, u"AM"_s} << u"0730AM.tim"_s;
+}
+
+void tst_AppCore::refusedAddWritesNothing() {
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, named);
+    TestCore rig;
+    FolderFiles::make(rig.dataDir(), {u"0730AM.tim/"_s});
+    rig.core->AddTime(u"08"_s, u"15"_s, u"AM"_s);
+    const QStringList documents = FolderFiles::list(rig.documents.path());
+    const QStringList files = FolderFiles::schedule(rig.dataDir());
+
+    rig.core->AddTime(boxes[0], boxes[1], boxes[2]);
+    QCOMPARE(rig.notices.size(), 1);
+    QCOMPARE(rig.notices[0].first, AppCore::Notice::Warning);
+    QVERIFY2(rig.notices[0].second.contains(named), qPrintable(rig.notices[0].second));
+    QCOMPARE(FolderFiles::list(rig.documents.path()), documents);
+    QCOMPARE(FolderFiles::schedule(rig.dataDir()), files);
+    QCOMPARE(rig.core->schedule().rows(), QStringList{u"08:15 AM"_s});
+}
+
+void tst_AppCore::removeTwoTickedRows() {
+    TestCore rig;
+    FolderFiles::make(rig.dataDir(), {u"0730AM.tim"_s, u"0800AM.tim"_s, u"1200PM.tim"_s});
+    rig.core->RefreshTimeList();
+    FolderFiles::make(rig.dataDir(), {u"0730AM.spk"_s});
+    ScheduleModel& list = rig.core->schedule();
+    QVERIFY(list.setData(list.index(0), Qt::Checked, Qt::CheckStateRole));
+    QVERIFY(list.setData(list.index(2), Qt::Checked, Qt::CheckStateRole));
+    rig.core->RemoveTicked();
+    QCOMPARE(list.rows(), QStringList{u"08:00 AM"_s});
+    QCOMPARE(list.index(0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(FolderFiles::schedule(rig.dataDir()), QStringList{u"0800AM.tim"_s});
+}
+
+void tst_AppCore::ticksAnnounceOncePerMinute() {
+    TestCore rig; // created at 07:30 by its clock
+    rig.core->AddTime(u"07"_s, u"30"_s, u"AM"_s);
+    rig.core->AddTime(u"07"_s, u"31"_s, u"AM"_s);
+    rig.core->AddTime(u"08"_s, u"00"_s, u"AM"_s);
+    const QString marker0731 = rig.dataDir() + u"/0731AM.spk"_s;
+    QTimer& timer2 = *rig.core->findChild<QTimer*>(QStringLiteral("Timer2"));
+    const auto tickAt = [&](QTime time) {
+        rig.clock->set(time);
+        QMetaObject::invokeMethod(&timer2, "timeout");
+        // Re-armed from the clock for the next minute's start.
+        QCOMPARE((timer2.remainingTime() + 500) / 1000, 60 - time.second());
+    };
+
+    tickAt(QTime(7, 30, 20)); // the start-up minute is not examined
+    QCOMPARE(rig.feed.requestCount(), 0);
+    tickAt(QTime(7, 31, 0, 5));
+    tickAt(QTime(7, 31, 40));
+    QCOMPARE(rig.feed.requestCount(), 1);
+    QVERIFY(QFileInfo::exists(marker0731));
+
+    tickAt(QTime(7, 32, 0));
+    QVERIFY(!QFileInfo::exists(marker0731));
+    tickAt(QTime(8, 0, 0));
+    QCOMPARE(rig.feed.requestCount(), 2);
+}
+
+void tst_AppCore::timer1LeavesTimer2Running() {
+    TestCore rig; // created at 07:30 by its clock
+    QTimer& timer1 = *rig.core->findChild<QTimer*>(QStringLiteral("Timer1"));
+    QTimer& timer2 = *rig.core->findChild<QTimer*>(QStringLiteral("Timer2"));
+    QVERIFY(timer2.isSingleShot());
+    rig.clock->set(QTime(7, 30, 40));
+    timer1.start(0);
+    QTRY_VERIFY(!timer1.isActive());
+    // Not re-armed: it still counts to the minute from the window's creation.
+    QVERIFY(timer2.isActive() && timer2.remainingTime() > 40000);
+
+    timer2.stop();
+    timer1.start(0);
+    QTRY_VERIFY(!timer1.isActive());
+    QVERIFY(timer2.isActive() && timer2.remainingTime() <= 20005);
+}
+
+QTEST_MAIN(tst_AppCore)
+#include "tst_appcore.moc"
