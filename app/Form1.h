@@ -52,6 +52,8 @@ private:
     // Builds the controls and shows in them what the core holds.
     void buildControls();
     void centreOnScreen();
+    // Puts the window in the notification area; whether it was hidden there.
+    bool addTrayIcon();
     void connectEvents();
     void connectCore();
 

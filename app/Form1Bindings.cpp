@@ -31,9 +31,7 @@ bool Form1::Form_Load() {
         return false;
     setWindowTitle(QStringLiteral("Nimbrel %1.%2").arg(kVersionMajor).arg(kVersionMinor));
     centreOnScreen();
-    const bool inTray =
-        m_core.settings().zipStored() &&
-        Module2::AddTrayIcon(windowIcon(), windowTitle(), this, [this] { ExitBtn_Click(); });
+    const bool inTray = m_core.settings().zipStored() && addTrayIcon();
     if (!inTray)
         show();
     return true;
@@ -120,7 +118,7 @@ void Form1::VoiceCB_Click() {
 void Form1::cmdSave_Click() {
     // The window goes to the tray only once the ZIP code is safely stored.
     if (m_core.SaveZip())
-        Module2::AddTrayIcon(windowIcon(), windowTitle(), this, [this] { ExitBtn_Click(); });
+        addTrayIcon();
 }
 
 void Form1::SpeakItBtn_Click() {
@@ -142,6 +140,11 @@ void Form1::showNotice(AppCore::Notice kind, const QString& text) {
     MessageBox::Show(
         this, {kind == AppCore::Notice::Critical ? QMessageBox::Critical : QMessageBox::Warning,
                QStringLiteral("Nimbrel"), text});
+}
+
+bool Form1::addTrayIcon() {
+    return Module2::AddTrayIcon(
+        windowIcon(), windowTitle(), this, [this] { ExitBtn_Click(); }, m_deps.notificationArea);
 }
 
 void Form1::centreOnScreen() {

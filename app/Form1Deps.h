@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <functional>
+#include <optional>
 
 // What the window takes from its creator besides what its core takes. main passes the real
 // parts; tests pass temporary ones.
@@ -12,4 +13,6 @@ struct Form1Deps : AppCoreDeps {
     // The bus where a failed announcement of the clock is told, opened only when one fails;
     // without one the window is shown instead.
     std::function<QDBusConnection()> notificationBus;
+    // Whether a notification area exists; nothing: ask the platform.
+    std::optional<bool> notificationArea;
 };

@@ -14,7 +14,6 @@ namespace {
 // The one icon of the program, as the shell's single notify record was.
 QPointer<QSystemTrayIcon> g_icon;
 QPointer<QMenu> g_menu;
-std::optional<bool> g_trayAvailableForTests;
 
 // The question Qt asks to choose between a StatusNotifierItem and an XEmbed icon. Such hosts
 // (waybar, lxqt-panel, GNOME's AppIndicator extension) show the item's menu on a right click,
@@ -35,12 +34,8 @@ bool statusNotifierHostPresent() {
 
 } // namespace
 
-void SetTrayAvailableForTests(std::optional<bool> available) {
-    g_trayAvailableForTests = available;
-}
-
 bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window,
-                 std::function<void()> askExit) {
+                 std::function<void()> askExit, std::optional<bool> areaExists) {
     if (!g_icon) {
         const bool menuHost = statusNotifierHostPresent();
         // By name such a host draws the theme's icon at its own size, sharp at any density.
@@ -60,7 +55,7 @@ bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window,
         }
         g_icon->show();
     }
-    if (!g_trayAvailableForTests.value_or(QSystemTrayIcon::isSystemTrayAvailable()))
+    if (!areaExists.value_or(QSystemTrayIcon::isSystemTrayAvailable()))
         return false;
     window->hide();
     return true;

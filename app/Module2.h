@@ -20,9 +20,10 @@ inline constexpr int WM_RBUTTONDOWN = 516;
 // Adds the icon (once) with the tip, and hides the window. Where no notification area exists the
 // window stays shown, since nothing could bring it back. Returns whether the window was hidden.
 // Tray hosts that show a menu instead of passing a right click on (StatusNotifierItem hosts) get
-// one: "Show Nimbrel" brings the window back, "Exit" calls askExit.
+// one: "Show Nimbrel" brings the window back, "Exit" calls askExit. areaExists says whether a
+// notification area exists; nothing asks the platform.
 bool AddTrayIcon(const QIcon& icon, const QString& tip, QWidget* window,
-                 std::function<void()> askExit);
+                 std::function<void()> askExit, std::optional<bool> areaExists = std::nullopt);
 // The icon's menu, for hosts that show one: "Show Nimbrel" and "Exit". Owned by the caller.
 QMenu* TrayMenu(QWidget* window, std::function<void()> askExit);
 // Removes the icon; no effect when there is none.
@@ -31,10 +32,6 @@ void RemoveTrayIcon();
 int DecodeTrayMessage(int message);
 // Shows the window, restored if it was minimised, in front.
 void ShowFromTray(QWidget* window);
-
-// Tests only: whether a notification area exists, in place of asking the platform (the test
-// platform has none). Nothing: ask the platform.
-void SetTrayAvailableForTests(std::optional<bool> available);
 
 // The mouse message number that an activation reason of the icon stands for.
 int MessageForReason(int activationReason);

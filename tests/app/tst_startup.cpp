@@ -35,8 +35,9 @@ class StartupTest final : public QObject {
     QString dataDir() const { return m_dir->path() + QStringLiteral("/Nimbrel"); }
 
     // The window on m_dir as its documents folder.
-    std::unique_ptr<TestWindow> start(int voices = 3) {
+    std::unique_ptr<TestWindow> start(int voices = 3, std::optional<bool> notificationArea = {}) {
         TestWindowOptions options;
+        options.notificationArea = notificationArea;
         options.voices = voices;
         options.voiceLanguages = {u"af"_s, u"en-gb"_s, u"en-us"_s, u"en-us"_s};
         options.documentsDir = m_dir->path();
@@ -128,8 +129,6 @@ private Q_SLOTS:
     }
     void storedSettingsAreApplied() {
         QFETCH(bool, inTray);
-        if (inTray)
-            Module2::SetTrayAvailableForTests(true);
         QDir().mkpath(dataDir());
         writeBytes(dataDir() + QStringLiteral("/citydat.txt"), " 60601 \r\nsecond line\r\n");
         writeBytes(dataDir() + QStringLiteral("/greetdat.txt"), "Good morning, Chicago\r\n");
@@ -138,7 +137,7 @@ private Q_SLOTS:
         writeBytes(dataDir() + QStringLiteral("/forecdat.txt"), "n\r\n");
         // A stored position keeps its voice, English or not.
         writeBytes(dataDir() + QStringLiteral("/voicedat.txt"), "1\r\n");
-        const auto w = start();
+        const auto w = start(3, inTray ? std::optional(true) : std::nullopt);
         QVERIFY(w->loaded);
         Form1* form = w->form.get();
         // Without a notification area the window stays reachable.

@@ -7,6 +7,7 @@ TestWindow::TestWindow(TestWindowOptions options) {
     Form1Deps deps;
     static_cast<AppCoreDeps&>(deps) = coreDeps(options);
     deps.notificationBus = std::move(options.notificationBus);
+    deps.notificationArea = options.notificationArea;
     deps.quit = [this] { ++quits; };
     form = std::make_unique<Form1>(std::move(deps));
     if (options.load)
@@ -16,6 +17,5 @@ TestWindow::TestWindow(TestWindowOptions options) {
 TestWindow::~TestWindow() {
     form.reset();
     Module2::RemoveTrayIcon();
-    Module2::SetTrayAvailableForTests(std::nullopt);
     MessageBox::resetAnswers();
 }

@@ -8,6 +8,7 @@
 
 struct TestWindowOptions : TestRigOptions {
     std::function<QDBusConnection()> notificationBus; // none: failures are shown, not told
+    std::optional<bool> notificationArea;             // none: the platform's answer
 };
 
 // The real window with its seams. Message boxes are answered ahead of time through
