@@ -50,11 +50,14 @@ silences() {
       printf "%d %d\n", count, total
     }'
 }
-# The voice's own rendering of the report, section by section, to one file.
+# The voice's own rendering of the report, section by section, to one file; Flite's sentence
+# by sentence, as the program has it speak.
 render() {
   local voice=$1 out=$2 i=0 section
   while IFS= read -r section; do
-    if [ "$voice" = slt ]; then flite -voice slt -t "$section" -o "$E2E_DIR/part-$i.wav"
+    if [ "$voice" = slt ]; then
+      printf '%s\n' "$section" >"$E2E_DIR/section.txt"
+      flite -voice slt -f "$E2E_DIR/section.txt" -o "$E2E_DIR/part-$i.wav"
     else espeak-ng -v en-us -w "$E2E_DIR/part-$i.wav" "$section"; fi
     i=$((i + 1))
   done
@@ -100,6 +103,7 @@ for load in quiet busy; do
     transcribe "$E2E_DIR/$voice-file.wav" >"$E2E_DIR/hyp-$voice-file.txt"
     echo "$voice, $load: word error rate $(python3 "$BENCH/wer.py" "$E2E_DIR/reference.txt" "$E2E_DIR/hyp-$voice-$load.txt")% recorded, $(python3 "$BENCH/wer.py" "$E2E_DIR/reference.txt" "$E2E_DIR/hyp-$voice-file.txt")% its file;" \
       "silences >= 40 ms (count, ms): recorded $(silences "$E2E_DIR/$voice-$load.wav"), file $(silences "$E2E_DIR/$voice-file.wav")"
+    echo "  recorded, [said/heard]: $(python3 "$BENCH/wer.py" --aligned "$E2E_DIR/reference.txt" "$E2E_DIR/hyp-$voice-$load.txt" | tail -n 1)"
   done
 done
 for pid in "${busy[@]}"; do kill "$pid"; done

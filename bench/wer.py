@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Word error rate of a transcript against the text that was spoken.
 
-Usage: wer.py REFERENCE_FILE HYPOTHESIS_FILE. Numbers, times and signs in the reference are
-written out as a speaker says them, so that only the voice is judged.
+Usage: wer.py [--aligned] REFERENCE_FILE HYPOTHESIS_FILE. Numbers, times and signs in the
+reference are written out as a speaker says them, so that only the voice is judged. --aligned
+prints the reference as well, with each error as [said/heard].
 """
 import re
 import sys
@@ -37,23 +38,47 @@ def words(text, spoken_form):
         text = re.sub(r"\b([ap])\.?m\b\.?", r"\1 m", text)
     text = text.replace("a.m.", "a m").replace("p.m.", "p m")
     text = re.sub(r"[^a-z' ]+", " ", text)
-    return [w for w in text.split() if w not in ("'",)]
+    # One spelling for what sounds the same, on both sides: the recogniser's dictionary writes
+    # "am" and "pm" as one word, and "o" and "oh" alike.
+    text = re.sub(r"\b([ap]) m\b", r"\1m", text)
+    spelling = {"o": "oh"}
+    return [spelling.get(w, w) for w in text.split() if w != "'"]
 
 
 def distance(ref, hyp):
-    previous = list(range(len(hyp) + 1))
+    """The edit table: cell [i][j] holds the edits from ref[:i] to hyp[:j]."""
+    table = [list(range(len(hyp) + 1))]
     for i, r in enumerate(ref, 1):
         current = [i]
         for j, h in enumerate(hyp, 1):
-            current.append(min(previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (r != h)))
-        previous = current
-    return previous[-1]
+            current.append(min(table[-1][j] + 1, current[j - 1] + 1, table[-1][j - 1] + (r != h)))
+        table.append(current)
+    return table
+
+
+def aligned(ref, hyp, table):
+    i, j, out = len(ref), len(hyp), []
+    while i or j:
+        if i and j and table[i][j] == table[i - 1][j - 1] + (ref[i - 1] != hyp[j - 1]):
+            i, j = i - 1, j - 1
+            out.append(ref[i] if ref[i] == hyp[j] else "[%s/%s]" % (ref[i], hyp[j]))
+        elif i and table[i][j] == table[i - 1][j] + 1:
+            i -= 1
+            out.append("[%s/-]" % ref[i])
+        else:
+            j -= 1
+            out.append("[-/%s]" % hyp[j])
+    return " ".join(reversed(out))
 
 
 def main():
-    ref = words(open(sys.argv[1]).read(), True)
-    hyp = words(open(sys.argv[2]).read(), False)
-    print("%.1f" % (100.0 * distance(ref, hyp) / max(1, len(ref))))
+    args = [a for a in sys.argv[1:] if a != "--aligned"]
+    ref = words(open(args[0]).read(), True)
+    hyp = words(open(args[1]).read(), False)
+    table = distance(ref, hyp)
+    print("%.1f" % (100.0 * table[-1][-1] / max(1, len(ref))))
+    if "--aligned" in sys.argv:
+        print(aligned(ref, hyp, table))
 
 
 if __name__ == "__main__":

@@ -62,35 +62,62 @@ check_stream_identity() {
   note "one stream, named Nimbrel, with its icon and no media role"
 }
 
-# Seconds from the first sound after the chime to the last sound of the recording.
-speech_length() {
+# Where the speech begins in the recording, in seconds: the first sound after the chime (a
+# voice's lead-in silence is not counted, as it is not in a rendering to a file), or the chime's
+# end when the speech runs straight on.
+speech_start() {
   local chime; chime=$(sound_spans "$PREFIX/share/nimbrel/weather.wav" | awk 'END { print $2 }')
-  # From the first sound after the chime (a voice's lead-in silence is not counted, as it is not
-  # in a rendering to a file), or from the chime's end when the speech runs straight on.
   sound_spans | awk -v chime="$chime" '
     NR == 1 { onset = $1; speech = onset + chime }
     NR > 1 && !found && $1 >= onset + chime - 0.02 { speech = $1; found = 1 }
-    { last = $2 }
-    END { printf "%.3f", last - speech }'
+    END { printf "%.3f", speech }'
 }
 
-# Seconds of sound that espeak-ng itself gives the report's four sections with VOICE.
-# The report's length as a voice renders it to a file: espeak-ng's en-us or af, or Flite's slt.
-voice_length() {
+# The report's four sections as a voice renders them to one file: espeak-ng's en-us or af, or
+# Flite's slt sentence by sentence, as the program has it speak.
+render_voice() {
   local voice=$1 time=$2 i=0 section
   for section in "Hello. At $time in Los Angeles, it's Fair and 58 degrees with wind at 5 miles per hour. " \
     "Today, Fair with a high of 68 degrees and a low of 50 degrees. " \
     "Current humidity is 72% with barometric pressure rising at 30.1. Visibility is 10 miles. " \
     "Sunrise is at 6:52 am and sunset is at 5:03 pm. "; do
     if [ "$voice" = slt ]; then
-      flite -voice slt -t "$section" -o "$E2E_DIR/$voice-$i.wav"
+      printf '%s\n' "$section" >"$E2E_DIR/section.txt"
+      flite -voice slt -f "$E2E_DIR/section.txt" -o "$E2E_DIR/$voice-$i.wav"
     else
       espeak-ng -v "$voice" -w "$E2E_DIR/$voice-$i.wav" "$section"
     fi
     i=$((i + 1))
   done
   sox "$E2E_DIR/$voice"-[0-3].wav "$E2E_DIR/$voice.wav"
-  sound_spans "$E2E_DIR/$voice.wav" | awk 'NR == 1 { onset = $1 } { last = $2 } END { printf "%.3f", last - onset }'
+}
+
+# The loudness of FILE from START seconds on, one value each 10 ms.
+envelope() {
+  sox "$1" -t dat -c 1 - 2>/dev/null | awk -v from="$2" '
+    /^;/ || $1 < from { next }
+    { f = int(($1 - from) * 100); e[f] += $2 * $2; if (f > n) n = f }
+    END { for (i = 0; i <= n; i++) print sqrt(e[i]) }'
+}
+
+# How alike two loudness envelopes are: their best correlation within 50 ms either way. The same
+# voice on the same text scores near 1, whatever its level or sample rate; another voice far less.
+likeness() {
+  awk 'NR == FNR { a[n++] = $1; next } { b[m++] = $1 }
+    END {
+      best = -1
+      for (lag = -5; lag <= 5; lag++) {
+        k = sa = sb = saa = sbb = sab = 0
+        for (i = 0; i < n; i++) {
+          j = i + lag
+          if (j < 0 || j >= m) continue
+          k++; sa += a[i]; sb += b[j]; saa += a[i] * a[i]; sbb += b[j] * b[j]; sab += a[i] * b[j]
+        }
+        d = (k * saa - sa * sa) * (k * sbb - sb * sb)
+        if (d > 0 && (c = (k * sab - sa * sb) / sqrt(d)) > best) best = c
+      }
+      printf "%.3f", best
+    }' "$1" "$2"
 }
 
 no_sink_inputs() { [ -z "$(pactl list sink-inputs short)" ]; }
@@ -116,20 +143,21 @@ test_button() {
   [ "$(cat "$DATA_DIR/citydat.txt")" = $'90012\r' ] || fail "citydat.txt holds $(od -c "$DATA_DIR/citydat.txt")"
   [ "$(cat "$DATA_DIR/greetdat.txt")" = $'Hello\r' ] || fail "greetdat.txt holds $(od -c "$DATA_DIR/greetdat.txt")"
   check_chime_then_speech
-  # A first start speaks the clearest English voice: the speech is as long as Flite's slt
-  # renders it (espeak-ng's en-us where libflite is absent), not as the others.
-  local spoken slt en af expected
-  spoken=$(speech_length); en=$(voice_length en-us "$time"); af=$(voice_length af "$time")
+  # A first start speaks the clearest English voice: the speech's loudness follows Flite's slt
+  # rendering of the sections (espeak-ng's en-us where libflite is absent), not the others'.
+  envelope "$RECORDING" "$(speech_start)" >"$E2E_DIR/spoken.env"
+  local voice voices="en-us af" expected=en-us scores=""
   if command -v flite >/dev/null && ls /usr/lib/*/libflite_cmu_us_slt.so.1 >/dev/null 2>&1; then
-    slt=$(voice_length slt "$time"); expected=$slt
-  else
-    slt=1000; expected=$en
+    expected=slt voices="slt $voices"
   fi
-  note "speech $spoken s; Flite slt $slt s, espeak-ng en-us $en s, af $af s; voicedat.txt: $(tr -d '\r' <"$DATA_DIR/voicedat.txt")"
-  awk -v s="$spoken" -v x="$expected" -v slt="$slt" -v en="$en" -v af="$af" '
-    function sq(v) { return (s - v) * (s - v) }
-    BEGIN { exit !(sq(x) <= sq(slt) && sq(x) <= sq(en) && sq(x) <= sq(af)) }' ||
-    fail "not the first start's voice: $spoken s against slt $slt s, en-us $en s and af $af s"
+  for voice in $voices; do
+    render_voice "$voice" "$time"
+    envelope "$E2E_DIR/$voice.wav" "$(sound_spans "$E2E_DIR/$voice.wav" | awk 'NR == 1 { print $1 }')" >"$E2E_DIR/$voice.env"
+    scores+="$voice $(likeness "$E2E_DIR/spoken.env" "$E2E_DIR/$voice.env")"$'\n'
+  done
+  note "likeness of the speech to each voice's rendering: $(echo $scores); voicedat.txt: $(tr -d '\r' <"$DATA_DIR/voicedat.txt")"
+  [ "$(sort -k2 -g -r <<<"$scores" | awk 'NF { print $1; exit }')" = $expected ] ||
+    fail "not the first start's voice ($expected): $scores"
   note "Alt+T: chime, then English speech; files written"
 }
 
