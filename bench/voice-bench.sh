@@ -4,8 +4,9 @@
 # first start's announcement ("&Test") is recorded from the PulseAudio null sink under Xvfb and
 # the speech after the chime is transcribed; its word error rate against the report's text is
 # printed beside that of the voice's own rendering of the text to a file, and its silences of
-# 40 ms and more beside the rendering's. Cases: slt (a first start), espeak-ng's en-us (stored),
-# each quiet and under two busy loops. Usage: bench/voice-bench.sh [BUILD] (about five minutes)
+# 40 ms and more beside the rendering's, with those the rendering lacks. Cases: slt (a first
+# start), espeak-ng's en-us (stored), each quiet and under two busy loops.
+# Usage: bench/voice-bench.sh [BUILD] (about five minutes)
 set -euo pipefail
 E2E_BUILD=$(cd "${1:-build/test}" && pwd)
 E2E_SOURCE=$(cd "$(dirname "$0")/../tests/e2e" && pwd)
@@ -36,19 +37,31 @@ transcribe() {
   sox "$1" -r 16000 -c 1 -b 16 "$1.16k.wav"
   pocketsphinx_continuous -infile "$1.16k.wav" -logfn /dev/null 2>/dev/null | tr '\n' ' '
 }
-# Silences of 40 ms and more between the first and the last sound: "count total_ms".
+# Silences of 40 ms and more between the first and the last sound, "start_ms length_ms" from the
+# first sound. Each file is brought to the same peak level first: the program plays a voice at
+# its own gain, and a fixed threshold would otherwise count more of a quieter copy's soft
+# stretches as silence.
 silences() {
-  sox "$1" -t dat -c 1 - 2>/dev/null | awk '
+  sox "$1" -t dat -c 1 - norm -3 2>/dev/null | awk '
     /^;/ { next }
     { ms = int($1 * 1000); a = ($2 < 0 ? -$2 : $2); if (a > peak[ms]) peak[ms] = a; if (ms > last_ms) last_ms = ms }
     END {
-      started = 0; quiet = 0; count = 0; total = 0
+      first = -1; quiet = 0
       for (ms = 0; ms <= last_ms; ms++) {
-        if (peak[ms] > 0.01) { if (started && quiet >= 40) { count++; total += quiet } started = 1; quiet = 0 }
-        else if (started) quiet++
+        if (peak[ms] > 0.01) {
+          if (first < 0) first = ms
+          else if (quiet >= 40) printf "%d %d\n", ms - quiet - first, quiet
+          quiet = 0
+        } else if (first >= 0) quiet++
       }
-      printf "%d %d\n", count, total
     }'
+}
+# "count total_ms" of a list of silences.
+silence_sum() { awk '{ n++; t += $2 } END { printf "%d, %d ms", n, t }' "$1"; }
+# The silences of the first list that no silence of the second overlaps (within 20 ms).
+silences_lacking() {
+  awk 'NR == FNR { s[n] = $1 - 20; e[n++] = $1 + $2 + 20; next }
+    { for (i = 0; i < n; i++) if ($1 < e[i] && $1 + $2 > s[i]) next; printf "%d ms at %.2f s; ", $2, $1 / 1000 }' "$2" "$1"
 }
 # The voice's own rendering of the report, section by section, to one file; Flite's sentence
 # by sentence, as the program has it speak.
@@ -81,7 +94,7 @@ announce() {
   sleep 0.5
   stop_recording
   kill "$PROGRAM_PID"; wait "$PROGRAM_PID" 2>/dev/null || true
-  local chime; chime=$(sound_spans "$PREFIX/lib/nimbrel/weather.wav" | awk 'END { print $2 }')
+  local chime; chime=$(sound_spans "$PREFIX/share/nimbrel/weather.wav" | awk 'END { print $2 }')
   local onset; onset=$(sound_spans | awk 'NR == 1 { print $1 }')
   sox "$RECORDING" "$out" trim "$(awk -v o="$onset" -v c="$chime" 'BEGIN { print o + c }')"
 }
@@ -101,8 +114,11 @@ for load in quiet busy; do
     render $voice "$E2E_DIR/$voice-file.wav" <"$E2E_DIR/reference.txt"
     transcribe "$E2E_DIR/$voice-$load.wav" >"$E2E_DIR/hyp-$voice-$load.txt"
     transcribe "$E2E_DIR/$voice-file.wav" >"$E2E_DIR/hyp-$voice-file.txt"
+    silences "$E2E_DIR/$voice-$load.wav" >"$E2E_DIR/sil-rec"
+    silences "$E2E_DIR/$voice-file.wav" >"$E2E_DIR/sil-file"
     echo "$voice, $load: word error rate $(python3 "$BENCH/wer.py" "$E2E_DIR/reference.txt" "$E2E_DIR/hyp-$voice-$load.txt")% recorded, $(python3 "$BENCH/wer.py" "$E2E_DIR/reference.txt" "$E2E_DIR/hyp-$voice-file.txt")% its file;" \
-      "silences >= 40 ms (count, ms): recorded $(silences "$E2E_DIR/$voice-$load.wav"), file $(silences "$E2E_DIR/$voice-file.wav")"
+      "silences >= 40 ms: recorded $(silence_sum "$E2E_DIR/sil-rec"), file $(silence_sum "$E2E_DIR/sil-file")"
+    echo "  recorded silences the file lacks: $(silences_lacking "$E2E_DIR/sil-rec" "$E2E_DIR/sil-file")"
     echo "  recorded, [said/heard]: $(python3 "$BENCH/wer.py" --aligned "$E2E_DIR/reference.txt" "$E2E_DIR/hyp-$voice-$load.txt" | tail -n 1)"
   done
 done

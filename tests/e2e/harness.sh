@@ -76,7 +76,8 @@ start_pulse() {
     --load="module-null-sink sink_name=nullsink" \
     --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/pulse-native auth-anonymous=1" \
     >"$E2E_DIR/pulse.log" 2>&1 &
-  E2E_PIDS+=($!)
+  PULSE_PID=$!
+  E2E_PIDS+=($PULSE_PID)
   wait_for 10 pactl info || skip "PulseAudio could not start"
   pactl set-default-sink nullsink
 }

@@ -161,6 +161,31 @@ test_button() {
   note "Alt+T: chime, then English speech; files written"
 }
 
+# The sound server stopped (SIGSTOP) in the middle of the speech: SIGTERM still ends the program
+# within a second.
+frozen_server() {
+  start_pulse
+  start_feed
+  start_program
+  wait_for 15 window_mapped || fail "the window was not mapped"
+  local window; window=$(main_window)
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  xdotool key alt+t
+  wait_for 20 test -s "$DATA_DIR/greetdat.txt" || fail "no announcement: greetdat.txt was not written"
+  wait_for 5 bash -c '[ -n "$(pactl list sink-inputs short)" ]' || fail "no sound stream"
+  # Past the chime, into the speech.
+  sleep 3
+  kill -STOP "$PULSE_PID"
+  sleep 0.5
+  local started; started=$(date +%s%N)
+  kill -TERM "$PROGRAM_PID"
+  wait_for 5 bash -c "! kill -0 $PROGRAM_PID"
+  local took=$(( ($(date +%s%N) - started) / 1000000 ))
+  kill -CONT "$PULSE_PID"
+  [ "$took" -le 1000 ] || fail "SIGTERM took $took ms to end the program with the sound server frozen"
+  note "sound server frozen mid-speech: SIGTERM ended the program after $took ms"
+}
+
 scheduled() {
   start_pulse
   start_feed

@@ -1,5 +1,7 @@
 #include "report/Announce.h"
 #include "report/Chime.h"
+#include "report/FliteSynthesiser.h"
+#include "report/FliteVoices.h"
 #include "report/VoiceEngine.h"
 
 #include <QDir>
@@ -47,6 +49,12 @@ long long firstLoud(const Samples& s, size_t from = 0) {
         if (std::abs(s[i]) > kLoud)
             return static_cast<long long>(i);
     return -1;
+}
+
+// Flite's voices, loaded from the library as the program's module does.
+SynthesiserLoader loadFlite() {
+    return
+        [](QString* why) { return CreateFliteSynthesiser(kRate, FliteVoices::LibraryDirs(), why); };
 }
 
 long long lastLoud(const Samples& s) {
@@ -185,6 +193,7 @@ private Q_SLOTS:
     void chimeSound_data();
     void chimeSound();
     void withoutServerSpeakFailsAndChimeReturnsAtOnce();
+    void announcementChimesThenSpeaks_data();
     void announcementChimesThenSpeaks();
     void missingChimeFilePlaysTheStandInTone();
     void purgeSilencesEarlierSpeech();
@@ -274,10 +283,27 @@ void TestSoundServer::needServer() {
         qputenv("PULSE_SERVER", m_server->address().toUtf8());
 }
 
+void TestSoundServer::announcementChimesThenSpeaks_data() {
+    QTest::addColumn<QString>("voice"); // empty: espeak-ng's default
+
+    QTest::newRow("espeak-ng") << QString();
+    QTest::newRow("Flite slt") << QStringLiteral("flite:cmu_us_slt");
+}
+
 void TestSoundServer::announcementChimesThenSpeaks() {
+    QFETCH(QString, voice);
     needServer();
     if (!m_server)
         QSKIP(qPrintable(QStringLiteral("no PulseAudio server here: ") + m_serverProblem));
+    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine(loadFlite());
+    QVERIFY(engine);
+    if (!voice.isEmpty()) {
+        const VoiceTokens voices = engine->GetVoices();
+        if (std::none_of(voices.begin(), voices.end(),
+                         [&](const VoiceToken& v) { return v.id == voice; }))
+            QSKIP("Flite's slt is not installed here");
+        engine->SetVoice({voice, {}});
+    }
 
     const ReportSections report{QStringLiteral("Good morning. It is partly cloudy."),
                                 {},
@@ -286,12 +312,14 @@ void TestSoundServer::announcementChimesThenSpeaks() {
     const Sound chime = LoadChimeSound(chimePath());
     const long long chimeLength = static_cast<long long>(chime.samples.size());
     const long long chimeLastLoud = lastLoud(chime.samples);
-    const Samples opening = VoiceEngine().Synthesise(report.opening);
+    VoiceEngine reference(OpenSoundDevice,
+                          {{FliteVoices::List(FliteVoices::LibraryDirs()), loadFlite()}});
+    if (!voice.isEmpty())
+        reference.SetVoice({voice, {}});
+    const Samples opening = reference.Synthesise(report.opening);
     const long long speechLead = firstLoud(opening);
     QVERIFY(speechLead >= 0);
 
-    std::unique_ptr<SpeechEngine> engine = CreateVoiceEngine({});
-    QVERIFY(engine);
     std::vector<int> delays;
     for (int run = 0; run < 5; ++run) {
         QVERIFY(m_server->startRecording());
