@@ -162,8 +162,7 @@ void tst_Inet::unreachableHost() {
     QElapsedTimer clock;
     clock.start();
     const Outcome outcome = fetch(*inet, url);
-    if (code == ErrorCode::FeedRefused)
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(code != ErrorCode::FeedRefused || clock.elapsed() < 1000);
     if (outcome.code == ErrorCode::FeedTimeout && code == ErrorCode::FeedHostNotFound)
         QSKIP("The name resolver did not answer within the time-out");
     QCOMPARE(outcome.code, code);
