@@ -3,6 +3,7 @@
 #include "app/Version.h"
 #include "report/EspeakSynthesiser.h"
 #include "report/EspeakVoices.h"
+#include "report/FeedLauncher.h"
 #include "report/FliteVoices.h"
 #include "report/Modules.h"
 #include "report/NetworkFetch.h"
@@ -64,7 +65,10 @@ Form1Deps PrepareRealApplication(std::shared_future<VoiceTokens> voices) {
             FliteThroughModule(modulePath(kFliteModuleFile), kSpeechRate,
                                FliteVoices::LibraryDirs()));
     };
-    deps.fetch = FetchThroughModule(modulePath(kNetworkModuleFile));
+    // Where no service answers on the default host, the installation's own feed does.
+    deps.fetch = FeedLauncher::Around(
+        FetchThroughModule(modulePath(kNetworkModuleFile)),
+        std::make_shared<FeedLauncher>(FeedLauncher::ProgramBeside(programDir), deps.feedHost));
     deps.notificationBus = [] { return QDBusConnection::sessionBus(); };
     return deps;
 }

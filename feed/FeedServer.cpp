@@ -163,8 +163,8 @@ bool FeedServer::start() {
     }
     const auto timeout = std::chrono::ceil<std::chrono::seconds>(m_options.clientTimeout).count();
     m_daemon = MHD_start_daemon(
-        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &OnRequest,
-        this, MHD_OPTION_LISTEN_SOCKET, socket.fd, MHD_OPTION_THREAD_POOL_SIZE,
+        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC, 0, nullptr, nullptr,
+        &OnRequest, this, MHD_OPTION_LISTEN_SOCKET, socket.fd, MHD_OPTION_THREAD_POOL_SIZE,
         static_cast<unsigned>(m_options.threads), MHD_OPTION_CONNECTION_LIMIT,
         static_cast<unsigned>(m_options.connections), MHD_OPTION_CONNECTION_TIMEOUT,
         static_cast<unsigned>(timeout), MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory,
@@ -195,8 +195,14 @@ void FeedServer::stop() {
         std::unique_lock lock(m_mutex);
         m_answered.wait_for(lock, std::chrono::seconds(1), [this] { return m_answering == 0; });
     }
-    if (m_daemon)
+    if (m_daemon) {
+        // Taken out of the daemon and closed, never shut down: a socket from systemd is shared
+        // with its socket unit, which would fail at a shut-down socket and serve nobody more.
+        const MHD_socket listening = MHD_quiesce_daemon(m_daemon);
         MHD_stop_daemon(m_daemon);
+        if (listening != MHD_INVALID_SOCKET)
+            ::close(listening);
+    }
     m_daemon = nullptr;
 }
 

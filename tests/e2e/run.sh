@@ -211,34 +211,44 @@ scheduled() {
   note "announced $late ms after the start of its minute, once, with no input"
 }
 
-# Alt+T against the installed nimbrel-feed, which asks a local Open-Meteo stand-in.
+# A home install made as the README says answers its first Alt+T with nothing else running: the
+# program starts the nimbrel-feed installed beside it (asking a local Open-Meteo stand-in through
+# the environment) and stops it when it ends, also when it is killed.
 feed_service() {
   start_pulse
   local upstream_port=18461 host=${NIMBREL_FEED_HOST%:*} port=${NIMBREL_FEED_HOST##*:}
+  ! bash -c "exec 3<>/dev/tcp/$host/$port" 2>/dev/null || skip "another server holds $NIMBREL_FEED_HOST"
   "$UPSTREAM_DOUBLE" "$upstream_port" >"$E2E_DIR/upstream.log" 2>&1 &
   E2E_PIDS+=($!)
-  "$PREFIX/bin/nimbrel-feed" --listen "$NIMBREL_FEED_HOST" --upstream "http://127.0.0.1:$upstream_port" \
-    --nws-upstream "http://127.0.0.1:$upstream_port" >"$E2E_DIR/nimbrel-feed.log" 2>&1 &
-  local feed_pid=$!
-  E2E_PIDS+=($feed_pid)
-  wait_for 10 bash -c "exec 3<>/dev/tcp/$host/$port" || skip "nimbrel-feed cannot listen on $NIMBREL_FEED_HOST"
-  sleep 0.5
-  kill -0 "$feed_pid" 2>/dev/null || skip "another server holds $NIMBREL_FEED_HOST: $(cat "$E2E_DIR/nimbrel-feed.log")"
+  export NIMBREL_FEED_UPSTREAM=http://127.0.0.1:$upstream_port NIMBREL_FEED_NWS_UPSTREAM=http://127.0.0.1:$upstream_port
+  PREFIX=$HOME/.local
+  cmake --install "$E2E_BUILD" --prefix "$PREFIX" >"$E2E_DIR/home-install.log" 2>&1 ||
+    fail "cmake --install --prefix $PREFIX failed: $(tail -n 5 "$E2E_DIR/home-install.log")"
+  NIMBREL=$PREFIX/bin/nimbrel
+  local feed=$PREFIX/bin/nimbrel-feed signal
   store greetdat.txt "Good morning"
-  start_program
-  wait_for 15 window_mapped || fail "the window was not mapped"
-  local window; window=$(main_window)
-  start_recording
-  xdotool windowfocus --sync "$window"
-  xdotool key alt+t
-  # The city test passed only if the service's document named a city.
-  wait_for 20 test -s "$DATA_DIR/citydat.txt" || fail "no announcement: $(cat "$E2E_DIR/nimbrel-feed.log")"
-  sleep 6
-  stop_recording
-  [ "$(cat "$DATA_DIR/greetdat.txt")" = $'Good morning\r' ] || fail "greetdat.txt holds $(od -c "$DATA_DIR/greetdat.txt")"
-  kill -0 "$feed_pid" 2>/dev/null || fail "nimbrel-feed ended during the run"
-  check_chime_then_speech
-  note "Alt+T through nimbrel-feed: city found, chime, then speech"
+  for signal in TERM KILL; do
+    start_program
+    wait_for 15 window_mapped || fail "the window was not mapped: $(cat "$E2E_DIR/nimbrel.log")"
+    [ "$signal" = KILL ] || start_recording
+    xdotool windowfocus --sync "$(main_window)"
+    xdotool key alt+t
+    # The city test passed only if the feed's document named a city.
+    wait_for 20 test -s "$DATA_DIR/citydat.txt" || fail "no announcement: $(cat "$E2E_DIR/nimbrel.log")"
+    # Also stopped by the harness, should it outlive the program.
+    E2E_PIDS+=($(pgrep -f "^$feed ")) || fail "the program did not start its own nimbrel-feed"
+    if [ "$signal" = TERM ]; then
+      sleep 6
+      stop_recording
+      check_chime_then_speech
+      [ "$(cat "$DATA_DIR/greetdat.txt")" = $'Good morning\r' ] || fail "greetdat.txt holds $(od -c "$DATA_DIR/greetdat.txt")"
+      rm "$DATA_DIR/citydat.txt"
+    fi
+    kill -"$signal" "$PROGRAM_PID"
+    wait_for 5 bash -c "! kill -0 $PROGRAM_PID" || fail "the program did not end on SIG$signal"
+    wait_for 2 bash -c "! pgrep -f '^$feed '" || fail "nimbrel-feed outlived the program (SIG$signal)"
+  done
+  note "home install, Alt+T: its own nimbrel-feed started, city found, chime, then speech; the feed ended with the program on SIGTERM and on SIGKILL"
 }
 
 exit_yes() {

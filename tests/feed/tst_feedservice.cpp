@@ -3,6 +3,7 @@
 #include "NwsFixtures.h"
 #include "RunningFeed.h"
 
+#include "feed/ListenSocket.h"
 #include "feed/SunTimes.h"
 
 #include <QElapsedTimer>
@@ -180,6 +181,7 @@ private Q_SLOTS:
     void cacheIsBounded();
     void programRunsFromTheCommandLine_data();
     void programRunsFromTheCommandLine();
+    void handedOverSocketServesTheNextStart();
     void hostile_data();
     void hostile();
 };
@@ -561,6 +563,18 @@ void TestFeedService::programRunsFromTheCommandLine() {
     QVERIFY(service.waitForFinished(5000));
     QCOMPARE(service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(service.exitCode(), 0);
+}
+
+// systemd keeps the socket it hands over and hands it to the next start of the service.
+void TestFeedService::handedOverSocketServesTheNextStart() {
+    const feed::ListenSocket unit = feed::OpenListenSocket("127.0.0.1", 0, 16);
+    QVERIFY(unit.fd >= 0);
+    for (int start = 0; start < 2; ++start) {
+        RunningFeed feed([&](feed::FeedOptions& o) { o.listenFd = ::dup(unit.fd); });
+        QVERIFY(feed.listening());
+        QVERIFY2(!feed.document("90210", "f").empty(), qPrintable(QString::number(start)));
+    }
+    ::close(unit.fd);
 }
 
 // Each row attacks the real service on loopback and then checks that it still serves, within

@@ -1,4 +1,5 @@
 #include "core/Error.h"
+#include "report/FeedLauncher.h"
 #include "report/NetworkFetch.h"
 #include "tests/support/FeedDocuments.h"
 #include "tests/support/LoopbackFeedServer.h"
@@ -123,6 +124,7 @@ void tst_Inet::answers() {
 
 void tst_Inet::unreachableHost_data() {
     QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("feed"); // the nimbrel-feed started for the host; empty: none
     QTest::addColumn<int>("code");
 
     // A port that was free a moment ago: nothing listens there.
@@ -131,25 +133,45 @@ void tst_Inet::unreachableHost_data() {
     const QString closedPort = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
     probe.close();
 
-    QTest::newRow("refused") << closedPort << ErrorCode::FeedRefused;
+    QTest::newRow("refused") << closedPort << QString() << ErrorCode::FeedRefused;
     // .invalid is reserved: no resolver may answer it.
     QTest::newRow("host not found")
-        << QStringLiteral("feed.invalid") << ErrorCode::FeedHostNotFound;
+        << QStringLiteral("feed.invalid") << QString() << ErrorCode::FeedHostNotFound;
+    QTest::newRow("refused, no feed installed")
+        << closedPort << QStringLiteral("/nonexistent/nimbrel-feed") << ErrorCode::FeedRefused;
+    // The feed's answer, with no weather service reachable, shows it was started and asked.
+    QTest::newRow("refused, the feed started")
+        << closedPort << QStringLiteral(NIMBREL_FEED_PROGRAM) << ErrorCode::FeedBadStatus;
 }
 
 void tst_Inet::unreachableHost() {
     QFETCH(QString, host);
+    QFETCH(QString, feed);
     QFETCH(int, code);
 
-    Inet inet{&NetworkFetch, 5s};
-    QSignalSpy states(&inet, &Inet::StateChanged);
-    const Outcome outcome =
-        fetch(inet, QStringLiteral("http://%1/forecastrss?p=90012&u=f").arg(host));
+    const QString url = QStringLiteral("http://%1/forecastrss?p=90012&u=f").arg(host);
+    // Where nothing listens, for a feed that is started.
+    qputenv("NIMBREL_FEED_UPSTREAM", "http://127.0.0.1:1");
+    qputenv("NIMBREL_FEED_NWS_UPSTREAM", "http://127.0.0.1:1");
+    auto inet = std::make_unique<Inet>(
+        feed.isEmpty()
+            ? FeedFetch(&NetworkFetch)
+            : FeedLauncher::Around(&NetworkFetch, std::make_shared<FeedLauncher>(feed, host)),
+        5s);
+    QSignalSpy states(inet.get(), &Inet::StateChanged);
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome outcome = fetch(*inet, url);
+    QVERIFY(code != ErrorCode::FeedRefused || clock.elapsed() < 1000);
     if (outcome.code == ErrorCode::FeedTimeout && code == ErrorCode::FeedHostNotFound)
         QSKIP("The name resolver did not answer within the time-out");
     QCOMPARE(outcome.code, code);
     QCOMPARE(states.size(), 1);
     QCOMPARE(states.at(0).at(0).toInt(), int(Inet::icError));
+    // The feed it started ends with it.
+    inet.reset();
+    if (!feed.isEmpty())
+        QCOMPARE(NetworkFetch(url, 5s).code(), ErrorCode::FeedRefused);
 }
 
 void tst_Inet::timersRunWhileWaiting() {
