@@ -321,7 +321,7 @@ void TestSoundServer::announcementChimesThenSpeaks() {
     QVERIFY(speechLead >= 0);
 
     std::vector<int> delays;
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < 3; ++run) {
         QVERIFY(m_server->startRecording());
         Announce(
             engine.get(), [&] { PlayChimeAndWait(*engine, chimePath()); }, report);
