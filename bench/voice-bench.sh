@@ -11,8 +11,6 @@ set -euo pipefail
 E2E_BUILD=$(cd "${1:-build/test}" && pwd)
 E2E_SOURCE=$(cd "$(dirname "$0")/../tests/e2e" && pwd)
 BENCH=$(cd "$(dirname "$0")" && pwd)
-SERVE_FEED=$E2E_BUILD/tests/e2e/serve_feed
-NIMBREL_FEED_HOST=$(awk -F= '/^NIMBREL_FEED_HOST:/ { print $2 }' "$E2E_BUILD/CMakeCache.txt")
 # shellcheck source=../tests/e2e/harness.sh
 . "$E2E_SOURCE/harness.sh"
 trap - EXIT

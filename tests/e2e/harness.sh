@@ -2,6 +2,11 @@
 # with a null sink, a loopback feed server, and the program installed into a temporary DESTDIR.
 # Every process started here is stopped by PID when the run exits.
 set -euo pipefail
+# Outside ctest (benchmarks, scripts) the feed server and its host come from the build tree.
+if [ -n "${E2E_BUILD:-}" ]; then
+  : "${SERVE_FEED:=$E2E_BUILD/tests/e2e/serve_feed}"
+  : "${NIMBREL_FEED_HOST:=$(awk -F= '/^NIMBREL_FEED_HOST:/ { print $2 }' "$E2E_BUILD/CMakeCache.txt")}"
+fi
 
 SKIP=77
 E2E_PIDS=()
