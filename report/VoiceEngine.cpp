@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <malloc.h>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -157,6 +158,7 @@ void VoiceEngine::State::run() {
     std::unique_lock lock(mutex);
     std::uint64_t seen = generation;
     int silenceMs = 0;
+    bool spoke = false; // since memory was last handed back
     while (!stop) {
         if (generation != seen) {
             seen = generation;
@@ -187,6 +189,7 @@ void VoiceEngine::State::run() {
             const Synthesiser::Outcome outcome = speakOne(item, seen, out, &outFailed);
             lock.lock();
             silenceMs = 0;
+            spoke = true;
             if (outFailed) {
                 // The next Speak opens the device anew and says so if it still fails.
                 device.reset();
@@ -212,6 +215,15 @@ void VoiceEngine::State::run() {
             silenceMs += kPieceMs;
             if (!written)
                 device.reset();
+            continue;
+        }
+        if (spoke) {
+            // The announcement is over. What synthesis freed stays resident in the threads'
+            // malloc arenas unless handed back, and the program lives in the tray all day.
+            spoke = false;
+            lock.unlock();
+            ::malloc_trim(0);
+            lock.lock();
             continue;
         }
         wake.wait(lock);
