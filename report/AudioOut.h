@@ -30,9 +30,9 @@ public:
     virtual void flush() = 0;
     // The most sound the device may hold before it is heard.
     virtual int bufferMs() const = 0;
-    // The chime is out: from now on the device may hold more, so that a busy machine does not
-    // starve the speech.
-    virtual void chimeDone() {}
+    // The speech begins, behind the chime: from now on the device may hold more, so that a
+    // busy machine does not starve it.
+    virtual void speechBegins() {}
     // Makes a write or drain under way, and every later one, give up at once. Any thread may
     // call it while another writes.
     virtual void abort() {}

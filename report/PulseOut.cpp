@@ -26,6 +26,9 @@ constexpr milliseconds kStallLimit{4000};
 // window's wait ends with the chime and the speech written next follows it at once.
 constexpr int kChimeBufferMs = 50;
 // The speech's buffer, once the chime is out: enough that a busy machine does not starve it.
+// It grows only once that much speech is queued: a larger buffer lets the sink render further
+// ahead, and what it renders ahead of a stream that has run dry it must take back when the
+// speech comes. The sink's monitor cannot, and a recording lost the speech's first words.
 constexpr int kSpeechBufferMs = 500;
 // After an underrun, play resumes once this much is queued again.
 constexpr int kPrebufferMs = 20;
@@ -123,12 +126,18 @@ public:
                 room = pa_stream_writable_size(m_stream);
                 if (room == static_cast<size_t>(-1))
                     return Ready::Failed;
+                room = std::max(room, std::min(m_beforeGrowing, left));
                 if (room == 0)
                     return Ready::Pending;
                 room = std::min(room, left);
-                return pa_stream_write(m_stream, bytes, room, nullptr, 0, PA_SEEK_RELATIVE) == 0
-                           ? Ready::Yes
-                           : Ready::Failed;
+                if (pa_stream_write(m_stream, bytes, room, nullptr, 0, PA_SEEK_RELATIVE) != 0)
+                    return Ready::Failed;
+                if (m_beforeGrowing > 0) {
+                    m_beforeGrowing -= std::min(m_beforeGrowing, room);
+                    if (m_beforeGrowing == 0)
+                        setBuffer(kSpeechBufferMs);
+                }
+                return Ready::Yes;
             });
             if (!ready)
                 return false;
@@ -174,15 +183,13 @@ public:
 
     int bufferMs() const override { return m_bufferMs + 100; }
 
-    void chimeDone() override {
+    // The speech's buffer is filled at once, beyond what the chime's buffer asks for, and then
+    // grown to it.
+    void speechBegins() override {
         if (askedBufferMs() > 0)
             return;
-        pa_threaded_mainloop_lock(m_loop);
-        const pa_buffer_attr attributes = bufferAttributes(kSpeechBufferMs);
-        if (pa_operation* operation =
-                pa_stream_set_buffer_attr(m_stream, &attributes, nullptr, nullptr))
-            pa_operation_unref(operation);
-        pa_threaded_mainloop_unlock(m_loop);
+        m_beforeGrowing =
+            pa_usec_to_bytes(static_cast<pa_usec_t>(kSpeechBufferMs) * PA_USEC_PER_MSEC, &m_spec);
         m_bufferMs = kSpeechBufferMs;
     }
 
@@ -193,6 +200,14 @@ public:
 
 private:
     enum class Ready { Yes, Pending, Failed };
+
+    // Call with the loop locked.
+    void setBuffer(int ms) {
+        const pa_buffer_attr attributes = bufferAttributes(ms);
+        if (pa_operation* operation =
+                pa_stream_set_buffer_attr(m_stream, &attributes, nullptr, nullptr))
+            pa_operation_unref(operation);
+    }
 
     pa_buffer_attr bufferAttributes(int ms) const {
         pa_buffer_attr attributes{};
@@ -275,6 +290,7 @@ private:
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     std::atomic<int> m_bufferMs{kChimeBufferMs};
+    size_t m_beforeGrowing = 0; // speech still to queue before the buffer grows; writer only
     std::atomic<int> m_drained{0};
     std::atomic<bool> m_aborted{false};
     std::mutex m_mutex;

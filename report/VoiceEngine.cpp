@@ -158,7 +158,8 @@ void VoiceEngine::State::run() {
     std::unique_lock lock(mutex);
     std::uint64_t seen = generation;
     int silenceMs = 0;
-    bool spoke = false; // since memory was last handed back
+    bool spoke = false;       // since memory was last handed back
+    bool behindChime = false; // the device played the chime; no speech yet
     while (!stop) {
         if (generation != seen) {
             seen = generation;
@@ -172,7 +173,7 @@ void VoiceEngine::State::run() {
             if (nextDevice) {
                 // The purged speech's stream goes; the chime's stream speaks on.
                 std::unique_ptr<AudioOut> purged = std::exchange(device, std::move(nextDevice));
-                device->chimeDone();
+                behindChime = true;
                 silenceMs = 0;
                 lock.unlock();
                 purged.reset();
@@ -184,6 +185,9 @@ void VoiceEngine::State::run() {
             const QueuedText item = std::move(queue.front());
             queue.pop_front();
             AudioOut* out = device.get();
+            // Not before: the silence that may come first would fill the larger buffer.
+            if (std::exchange(behindChime, false))
+                out->speechBegins();
             lock.unlock();
             bool outFailed = false;
             const Synthesiser::Outcome outcome = speakOne(item, seen, out, &outFailed);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,6 +77,7 @@ public:
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_socket = runtime + QStringLiteral("/pulse.sock");
+        m_log = m_dir.filePath(QStringLiteral("server.log"));
         const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
         if (program.isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("parecord")).isEmpty()) {
@@ -91,7 +93,8 @@ public:
         m_server.start(program,
                        {QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
                         QStringLiteral("-n"), QStringLiteral("--disallow-exit"),
-                        QStringLiteral("--use-pid-file=no"),
+                        QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=debug"),
+                        QStringLiteral("--log-target=newfile:%1").arg(m_log),
                         QStringLiteral("--load=module-null-sink sink_name=nullsink"),
                         QStringLiteral("--load=module-native-protocol-unix socket=%1 "
                                        "auth-anonymous=1")
@@ -137,23 +140,46 @@ public:
 
     QString address() const { return QStringLiteral("unix:") + m_socket; }
 
+    // The most sound the sink took back since the last call to let a stream that had run dry
+    // go on: what it had rendered ahead in the meantime. A recorder (the sink's monitor) loses
+    // that much.
+    int longestRewindMs() {
+        QFile log(m_log);
+        if (!log.open(QIODevice::ReadOnly) || !log.seek(m_logRead))
+            return -1;
+        const QString fresh = QString::fromUtf8(log.readAll());
+        m_logRead = log.pos();
+        static const QRegularExpression rewind(
+            QStringLiteral("end of underrun\\.\\n[^\\n]*Requested to rewind (\\d+) bytes"));
+        long long longest = 0;
+        for (const QRegularExpressionMatch& match : rewind.globalMatch(fresh))
+            longest = std::max(longest, match.captured(1).toLongLong());
+        return static_cast<int>(longest * 1000 / (44100 * 2 * 2)); // the null sink's format
+    }
+
     QProcessEnvironment clientEnvironment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PULSE_SERVER"), address());
         return env;
     }
 
-    // Records the null sink from now until stopRecording().
-    bool startRecording() {
+    // Records the null sink from now until stopRecording(), at the server's default latency
+    // when latencyMs is 0. (That recorder misses whatever the sink takes back after rendering
+    // it ahead, as a stream that runs dry makes it do.)
+    bool startRecording(int latencyMs = 20) {
         m_recording = m_dir.filePath(QStringLiteral("recording.raw"));
         QFile::remove(m_recording);
         m_recorder.setProcessEnvironment(clientEnvironment());
-        // A low-latency client, or the null sink runs seconds behind.
-        m_recorder.start(QStringLiteral("parecord"),
-                         {QStringLiteral("--raw"), QStringLiteral("--latency-msec=20"),
-                          QStringLiteral("-d"), QStringLiteral("nullsink.monitor"),
-                          QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(kRate),
-                          QStringLiteral("--channels=1"), m_recording});
+        QStringList arguments{QStringLiteral("--raw"),
+                              QStringLiteral("-d"),
+                              QStringLiteral("nullsink.monitor"),
+                              QStringLiteral("--format=s16le"),
+                              QStringLiteral("--rate=%1").arg(kRate),
+                              QStringLiteral("--channels=1"),
+                              m_recording};
+        if (latencyMs > 0)
+            arguments.prepend(QStringLiteral("--latency-msec=%1").arg(latencyMs));
+        m_recorder.start(QStringLiteral("parecord"), arguments);
         if (!m_recorder.waitForStarted(5000))
             return false;
         // Wait for the stream to run, so that the recording covers what follows.
@@ -179,6 +205,8 @@ private:
     QTemporaryDir m_dir;
     QString m_socket;
     QString m_recording;
+    QString m_log;
+    qint64 m_logRead = 0;
     QProcess m_server;
     QProcess m_recorder;
 };
@@ -285,13 +313,17 @@ void TestSoundServer::needServer() {
 
 void TestSoundServer::announcementChimesThenSpeaks_data() {
     QTest::addColumn<QString>("voice"); // empty: espeak-ng's default
+    QTest::addColumn<int>("recorderMs");
 
-    QTest::newRow("espeak-ng") << QString();
-    QTest::newRow("Flite slt") << QStringLiteral("flite:cmu_us_slt");
+    QTest::newRow("espeak-ng") << QString() << 20;
+    QTest::newRow("Flite slt") << QStringLiteral("flite:cmu_us_slt") << 20;
+    QTest::newRow("Flite slt, recorder at the default latency")
+        << QStringLiteral("flite:cmu_us_slt") << 0;
 }
 
 void TestSoundServer::announcementChimesThenSpeaks() {
     QFETCH(QString, voice);
+    QFETCH(int, recorderMs);
     needServer();
     if (!m_server)
         QSKIP(qPrintable(QStringLiteral("no PulseAudio server here: ") + m_serverProblem));
@@ -322,12 +354,14 @@ void TestSoundServer::announcementChimesThenSpeaks() {
 
     std::vector<int> delays;
     for (int run = 0; run < 3; ++run) {
-        QVERIFY(m_server->startRecording());
+        QVERIFY(m_server->startRecording(recorderMs));
+        m_server->longestRewindMs();
         Announce(
             engine.get(), [&] { PlayChimeAndWait(*engine, chimePath()); }, report);
         // Until slt, the slower voice, has spoken: the next run's recording must begin quiet.
         QTest::qWait(5500);
         const Samples heard = m_server->stopRecording();
+        QCOMPARE_LE(m_server->longestRewindMs(), 50);
 
         const long long chimeStart = firstLoud(heard);
         QVERIFY2(chimeStart >= 0, "nothing was heard");
