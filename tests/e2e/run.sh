@@ -177,13 +177,25 @@ frozen_server() {
   sleep 3
   kill -STOP "$PULSE_PID"
   sleep 0.5
+  # Another announcement cannot chime: the window waits at most the chime's length plus 2 s
+  # (and the fetch) before it acts on "&Okay", which sends it to the tray.
+  local chime_ms; chime_ms=$(soxi -D "$PREFIX/share/nimbrel/weather.wav" | awk '{ printf "%d", $1 * 1000 }')
+  local pressed; pressed=$(date +%s%N)
+  xdotool key alt+t
+  sleep 0.5 # "&Okay" before the button's click (100 ms after its key) would come first
+  xdotool key alt+o
+  wait_for 10 bash -c '! xdotool search --onlyvisible --name "^Nimbrel 1\.61$"' ||
+    fail "the window still ignores input 10 s after \"&Test\" with the sound server frozen"
+  local held=$(( ($(date +%s%N) - pressed) / 1000000 ))
+  [ "$held" -le $(( chime_ms + 2500 )) ] ||
+    fail "the window took $held ms to take input again (chime $chime_ms ms + 2 s)"
   local started; started=$(date +%s%N)
   kill -TERM "$PROGRAM_PID"
   wait_for 5 bash -c "! kill -0 $PROGRAM_PID"
   local took=$(( ($(date +%s%N) - started) / 1000000 ))
   kill -CONT "$PULSE_PID"
   [ "$took" -le 1000 ] || fail "SIGTERM took $took ms to end the program with the sound server frozen"
-  note "sound server frozen mid-speech: SIGTERM ended the program after $took ms"
+  note "sound server frozen mid-speech: input taken after $held ms, SIGTERM ended the program after $took ms"
 }
 
 scheduled() {
