@@ -177,6 +177,10 @@ void VoiceEngine::State::run() {
                 silenceMs = 0;
                 lock.unlock();
                 purged.reset();
+                // What the cut-off speech freed stays in the threads' malloc arenas unless
+                // handed back, announcement after announcement. A millisecond or two, well
+                // within what the chime's stream still holds.
+                ::malloc_trim(0);
                 lock.lock();
             }
             continue;
@@ -222,8 +226,7 @@ void VoiceEngine::State::run() {
             continue;
         }
         if (spoke) {
-            // The announcement is over. What synthesis freed stays resident in the threads'
-            // malloc arenas unless handed back, and the program lives in the tray all day.
+            // The announcement is over: the program lives in the tray all day.
             spoke = false;
             lock.unlock();
             ::malloc_trim(0);
