@@ -12,7 +12,7 @@
 int main(int argc, char* argv[]) {
     // Large blocks (a sentence's samples) go back to the system when freed. Left to itself,
     // glibc raises this threshold after the first such free and serves them from the heaps
-    // from then on, which keep growing, announcement after announcement, for hours.
+    // from then on, which grow over the first dozens of announcements and keep what they grew.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     // Decided before Qt connects: Qt alone would abort in a Wayland session without its Wayland
     // plug-in, although X11 (XWayland) is there, and abort with no display at all.
